@@ -1,0 +1,1 @@
+int quovanta_helpers_anchor;

@@ -1,0 +1,21 @@
+#pragma once
+// Whole files, the program directory, profile (INI) files and the environment.
+#include "runtime/text.h"
+
+// The whole file; false when it cannot be read (`out` is then empty).
+bool ReadWholeFile(const Text& path, ByteSet& out);
+// Creates or truncates the file and writes the bytes; false on any failure.
+bool WriteWholeFile(const Text& path, const void* data, std::size_t size);
+inline bool WriteWholeFile(const Text& path, const ByteSet& data) { return WriteWholeFile(path, data.data(), data.size()); }
+bool FileExists(const Text& path);
+bool DeleteFileAt(const Text& path);
+
+// The directory of the running program file, without a trailing backslash.
+Text ProgramDirectory();
+
+// Profile strings through the system's profile functions.
+bool WriteIniText(const Text& path, const Text& section, const Text& key, const Text& value);
+Text ReadIniText(const Text& path, const Text& section, const Text& key, const Text& fallback = Text());
+
+// An environment variable of the process; empty when unset.
+Text ReadEnvironment(const Text& name);

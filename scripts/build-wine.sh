@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds Wine for this machine into /opt/quovanta-wine (run as root by scripts/setup.sh).
+#
+# The programs are 32-bit Windows programs. Debian's wine32 runs them in a 32-bit Linux process, which
+# needs a kernel that executes i386 binaries; where the kernel does not (as on our build machines), Wine's
+# "new WoW64" mode runs 32-bit Windows code inside a 64-bit process. Debian builds no such Wine, so this
+# script builds one from Debian's own source package (the same version as its wine package), with
+# --enable-archs=i386,x86_64 and without the parts the programs never use.
+set -euo pipefail
+here=$(cd "$(dirname "$0")/.." && pwd)
+cache="$here/.cache/wine"
+prefix=/opt/quovanta-wine
+die() { echo "build-wine: $*" >&2; exit 1; }
+
+[ -x "$prefix/bin/wine" ] && [ -f "$prefix/.quovanta-complete" ] && exit 0
+
+deps=(dpkg-dev flex bison perl make pkg-config gcc gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
+      libx11-dev libxext-dev libxrender-dev libxrandr-dev libxi-dev libxcursor-dev libxcomposite-dev
+      libxfixes-dev libxinerama-dev libfreetype-dev libfontconfig-dev unicode-data khronos-api libvulkan-dev libxml-libxml-perl autoconf automake)
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${deps[@]}" >/dev/null \
+    || die "installing the build dependencies of Wine failed"
+
+mkdir -p "$cache"
+cd "$cache"
+if [ ! -f src/.quovanta-generated ]; then
+    rm -rf src
+    ls wine_*.dsc >/dev/null 2>&1 || apt-get source -qq --download-only wine/bookworm \
+        || die "apt-get source wine failed (a deb-src entry is needed)"
+    dpkg-source -x wine_*.dsc src >/dev/null || die "unpacking the Wine source failed"
+    generate() {
+        cd src
+        # the files Debian's repack leaves out are generated the way Debian's own build does
+        ./debian/scripts/generate server/trace.generated make_requests &&
+        ./debian/scripts/generate server/request.generated make_requests &&
+        ./tools/make_unicode &&
+        ./tools/make_requests &&
+        (cd dlls/dsound && ./make_fir) &&
+        (cd dlls/opengl32 && ./make_opengl) &&
+        (cd dlls/winevulkan && ./make_vulkan -x /usr/share/vulkan/registry/vk.xml) &&
+        ln -sf /usr/share/misc/config.sub tools &&
+        ln -sf /usr/share/misc/config.guess tools &&
+        autoreconf -f
+    }
+    (generate) > "$cache/generate.log" 2>&1 || die "generating Wine's sources failed (see $cache/generate.log)"
+    touch src/.quovanta-generated
+fi
+
+mkdir -p build
+cd build
+if [ ! -f Makefile ]; then
+    ../src/configure --prefix="$prefix" --enable-archs=i386,x86_64 --disable-tests \
+        --without-alsa --without-pulse --without-gstreamer --without-cups --without-sane --without-v4l2 \
+        --without-gphoto --without-pcap --without-usb --without-krb5 --without-netapi --without-opencl \
+        --without-vulkan --without-dbus --without-udev --without-capi --without-opengl \
+        --without-oss --without-gssapi --without-gnutls --without-osmesa --without-xxf86vm --without-inotify \
+        --without-pcsclite --without-sdl --without-unwind --without-ldap --without-coreaudio \
+        > "$cache/configure.log" 2>&1 || die "configuring Wine failed (see $cache/configure.log)"
+fi
+make -j"$(nproc)" > "$cache/make.log" 2>&1 || die "building Wine failed (see $cache/make.log)"
+make install > "$cache/install.log" 2>&1 || die "installing Wine failed (see $cache/install.log)"
+touch "$prefix/.quovanta-complete"

@@ -1,0 +1,45 @@
+# Sourced by the scripts that run programs under Wine. Needs $build (the build folder).
+# One Wine prefix inside the build folder, Chinese locale (ANSI code page 936), no Mono or Gecko.
+# The Wine that scripts/build-wine.sh builds runs the 32-bit programs through WoW64.
+export PATH="/opt/quovanta-wine/bin:$PATH"
+export WINEPREFIX="$build/wineprefix"
+export LC_ALL=zh_CN.UTF-8
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+# Creates the prefix once; several test processes may ask at the same time.
+wine_prefix_ready() {
+    mkdir -p "$build"
+    (
+        flock 9
+        if [ ! -f "$WINEPREFIX/system.reg" ]; then
+            wineboot -i >/dev/null 2>&1 || true
+            wineserver -w
+        fi
+    ) 9>"$build/.wineprefix.lock"
+}
+
+# Starts one Xvfb display and one persistent wineserver for a whole run; wine_session_stop ends both.
+wine_session_start() {
+    wine_prefix_ready
+    if [ -z "${QUOVANTA_KEEP_DISPLAY:-}" ]; then
+        local fifo; fifo=$(mktemp -u); mkfifo "$fifo"
+        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+        QUOVANTA_XVFB_PID=$!
+        local n; read -r n <"$fifo"; rm -f "$fifo"
+        export DISPLAY=":$n"
+    fi
+    wineserver -p
+    export QUOVANTA_WINE_SESSION=1
+}
+
+wine_session_stop() {
+    wineserver -k >/dev/null 2>&1 || true
+    wineserver -w >/dev/null 2>&1 || true
+    if [ -n "${QUOVANTA_XVFB_PID:-}" ]; then
+        kill "$QUOVANTA_XVFB_PID" 2>/dev/null || true
+        wait "$QUOVANTA_XVFB_PID" 2>/dev/null || true
+        QUOVANTA_XVFB_PID=
+    fi
+    unset QUOVANTA_WINE_SESSION
+}
