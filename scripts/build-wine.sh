@@ -16,7 +16,8 @@ die() { echo "build-wine: $*" >&2; exit 1; }
 
 deps=(dpkg-dev flex bison perl make pkg-config gcc gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
       libx11-dev libxext-dev libxrender-dev libxrandr-dev libxi-dev libxcursor-dev libxcomposite-dev
-      libxfixes-dev libxinerama-dev libfreetype-dev libfontconfig-dev unicode-data khronos-api libvulkan-dev libxml-libxml-perl autoconf automake)
+      libxfixes-dev libxinerama-dev libfreetype-dev libfontconfig-dev unicode-data khronos-api libvulkan-dev libxml-libxml-perl autoconf automake
+      icoutils librsvg2-bin imagemagick fontforge-nox)
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${deps[@]}" >/dev/null \
     || die "installing the build dependencies of Wine failed"
 
@@ -45,10 +46,35 @@ if [ ! -f src/.quovanta-generated ]; then
     touch src/.quovanta-generated
 fi
 
+# maintainer mode builds the icons and fonts that Debian's repack leaves out, from these sources
+# icon sources that Debian's build links in place of the pictures its repack leaves out
+(
+    cd src
+    ln -sf ../../dlls/user32/resources/oic_hand.svg dlls/display.drv16/oic_hand.svg
+    ln -sf ../../dlls/user32/resources/oic_bang.svg dlls/comctl32/idi_tt_warn_sm.svg
+    ln -sf ../../dlls/user32/resources/oic_note.svg dlls/comctl32/idi_tt_info_sm.svg
+    ln -sf ../../dlls/user32/resources/oic_hand.svg dlls/comctl32/idi_tt_error_sm.svg
+    ln -sf ../../dlls/shell32/resources/move.svg dlls/comctl32/idi_dragarrow.svg
+    ln -sf ../../dlls/shell32/resources/image.svg programs/regedit/bin.svg
+    ln -sf ../../dlls/shell32/resources/folder.svg programs/regedit/folder.svg
+    ln -sf ../../dlls/shell32/resources/document.svg programs/regedit/string.svg
+    ln -sf ../../dlls/shell32/resources/mycomputer.svg programs/regedit/computer.svg
+    ln -sf ../../dlls/shell32/resources/folder_open.svg programs/regedit/folderopen.svg
+    ln -sf ../../dlls/shell32/resources/window.svg programs/taskmgr/window.svg
+    ln -sf ../../dlls/shell32/resources/window.svg programs/taskmgr/windowsm.svg
+    ln -sf ../../dlls/shell32/resources/drive.svg dlls/comdlg32/hdisk.svg
+    ln -sf ../../dlls/shell32/resources/folder.svg dlls/comdlg32/folder.svg
+    ln -sf ../../dlls/shell32/resources/network.svg dlls/comdlg32/network.svg
+    ln -sf ../../dlls/shell32/resources/folder_open.svg dlls/comdlg32/folder2.svg
+    ln -sf ../../dlls/shell32/resources/disk_drive.svg dlls/comdlg32/floppy.svg
+    ln -sf ../../dlls/shell32/resources/optical_drive.svg dlls/comdlg32/cdrom.svg
+)
+# Debian's version patch includes a generated version.h beside the source (it builds in the tree)
+printf '#ifndef wine_build\n#define wine_build "wine-8.0 (quovanta)"\n#endif\n' > src/dlls/ntdll/unix/version.h
 mkdir -p build
 cd build
 if [ ! -f Makefile ]; then
-    ../src/configure --prefix="$prefix" --enable-archs=i386,x86_64 --disable-tests \
+    ../src/configure --prefix="$prefix" --enable-archs=i386,x86_64 --disable-tests --enable-maintainer-mode \
         --without-alsa --without-pulse --without-gstreamer --without-cups --without-sane --without-v4l2 \
         --without-gphoto --without-pcap --without-usb --without-krb5 --without-netapi --without-opencl \
         --without-vulkan --without-dbus --without-udev --without-capi --without-opengl \
@@ -56,6 +82,7 @@ if [ ! -f Makefile ]; then
         --without-pcsclite --without-sdl --without-unwind --without-ldap --without-coreaudio \
         > "$cache/configure.log" 2>&1 || die "configuring Wine failed (see $cache/configure.log)"
 fi
-make -j"$(nproc)" > "$cache/make.log" 2>&1 || die "building Wine failed (see $cache/make.log)"
+# a parallel build can compile a bundled library before the headers it needs are generated: retry once
+make -j"$(nproc)" > "$cache/make.log" 2>&1 || make -j"$(nproc)" >> "$cache/make.log" 2>&1 || die "building Wine failed (see $cache/make.log)"
 make install > "$cache/install.log" 2>&1 || die "installing Wine failed (see $cache/install.log)"
 touch "$prefix/.quovanta-complete"

@@ -11,7 +11,7 @@ die() { echo "setup: $*" >&2; exit 1; }
 
 [ "$(id -u)" = 0 ] || die "run as root (apt-get is needed)"
 
-packages=(g++-mingw-w64-i686-posix wine wine32:i386 xvfb xauth libz-mingw-w64-dev cmake googletest
+packages=(g++-mingw-w64-i686-posix xvfb xauth libz-mingw-w64-dev cmake googletest
           fonts-wqy-zenhei dpkg-dev x11-utils imagemagick python3 lame locales unicode-data)
 
 missing=()
@@ -20,10 +20,6 @@ for p in "${packages[@]}"; do
 done
 
 need_update=0
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    dpkg --add-architecture i386
-    need_update=1
-fi
 
 # apt-get source needs a deb-src entry; add one beside the existing deb822 or one-line sources.
 if ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
