@@ -14,20 +14,21 @@ die() { echo "build-wine: $*" >&2; exit 1; }
 
 [ -x "$prefix/bin/wine" ] && [ -f "$prefix/.quovanta-complete" ] && exit 0
 
+echo "build-wine: building Wine into $prefix (once; about half an hour on 8 cores)"
 deps=(dpkg-dev flex bison perl make pkg-config gcc gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
       libx11-dev libxext-dev libxrender-dev libxrandr-dev libxi-dev libxcursor-dev libxcomposite-dev
       libxfixes-dev libxinerama-dev libfreetype-dev libfontconfig-dev unicode-data khronos-api libvulkan-dev libxml-libxml-perl autoconf automake
       icoutils librsvg2-bin imagemagick fontforge-nox)
-DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${deps[@]}" >/dev/null \
+DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${deps[@]}" > "$here/.cache/wine-deps.log" 2>&1 \
     || die "installing the build dependencies of Wine failed"
 
 mkdir -p "$cache"
 cd "$cache"
 if [ ! -f src/.quovanta-generated ]; then
     rm -rf src
-    ls wine_*.dsc >/dev/null 2>&1 || apt-get source -qq --download-only wine/bookworm \
+    ls wine_*.dsc >/dev/null 2>&1 || apt-get source -qq --download-only wine/bookworm > "$cache/apt-source.log" 2>&1 \
         || die "apt-get source wine failed (a deb-src entry is needed)"
-    dpkg-source -x wine_*.dsc src >/dev/null || die "unpacking the Wine source failed"
+    dpkg-source -x wine_*.dsc src >/dev/null 2>&1 || die "unpacking the Wine source failed"
     generate() {
         cd src
         # the files Debian's repack leaves out are generated the way Debian's own build does

@@ -48,12 +48,12 @@ if [ ${#missing[@]} -gt 0 ]; then
         apt-cache show "$p" >/dev/null 2>&1 || die "package $p cannot be had from the configured sources"
     done
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
-        || die "installing ${missing[*]} failed"
+        > "$cache/apt.log" 2>&1 || { tail -n 20 "$cache/apt.log" >&2; die "installing ${missing[*]} failed"; }
 fi
 
 if [ -z "$jpeg_src" ]; then
     echo "setup: fetching the libjpeg-turbo source package"
-    (cd "$cache" && apt-get source -qq libjpeg-turbo) || die "apt-get source libjpeg-turbo failed"
+    (cd "$cache" && apt-get source -qq libjpeg-turbo > "$cache/apt-source.log" 2>&1) || die "apt-get source libjpeg-turbo failed"
     jpeg_src=$(ls -d "$cache"/libjpeg-turbo-*/ | head -n 1)
 fi
 # Wine takes its ANSI code page from the locale: zh_CN.UTF-8 gives code page 936.
