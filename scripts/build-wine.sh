@@ -14,6 +14,7 @@ die() { echo "build-wine: $*" >&2; exit 1; }
 
 [ -x "$prefix/bin/wine" ] && [ -f "$prefix/.quovanta-complete" ] && exit 0
 
+mkdir -p "$cache"
 echo "build-wine: building Wine into $prefix (once; about half an hour on 8 cores)"
 deps=(dpkg-dev flex bison perl make pkg-config gcc gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
       libx11-dev libxext-dev libxrender-dev libxrandr-dev libxi-dev libxcursor-dev libxcomposite-dev
