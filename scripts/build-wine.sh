@@ -73,10 +73,10 @@ fi
 )
 # Debian's version patch includes a generated version.h beside the source (it builds in the tree)
 printf '#ifndef wine_build\n#define wine_build "wine-8.0 (quovanta)"\n#endif\n' > src/dlls/ntdll/unix/version.h
-mkdir -p build
-cd build
+# maintainer mode (the icons and fonts above) works only inside the source tree
+cd src
 if [ ! -f Makefile ]; then
-    ../src/configure --prefix="$prefix" --enable-archs=i386,x86_64 --disable-tests --enable-maintainer-mode \
+    ./configure --prefix="$prefix" --enable-archs=i386,x86_64 --disable-tests --enable-maintainer-mode \
         --without-alsa --without-pulse --without-gstreamer --without-cups --without-sane --without-v4l2 \
         --without-gphoto --without-pcap --without-usb --without-krb5 --without-netapi --without-opencl \
         --without-vulkan --without-dbus --without-udev --without-capi --without-opengl \
