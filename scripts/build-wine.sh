@@ -19,7 +19,7 @@ echo "build-wine: building Wine into $prefix (once; about half an hour on 8 core
 deps=(dpkg-dev flex bison perl make pkg-config gcc gcc-mingw-w64-x86-64 gcc-mingw-w64-i686
       libx11-dev libxext-dev libxrender-dev libxrandr-dev libxi-dev libxcursor-dev libxcomposite-dev
       libxfixes-dev libxinerama-dev libfreetype-dev libfontconfig-dev unicode-data khronos-api libvulkan-dev libxml-libxml-perl autoconf automake
-      icoutils librsvg2-bin imagemagick fontforge-nox)
+      icoutils librsvg2-bin imagemagick fontforge-nox libgettextpo-dev gettext)
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${deps[@]}" > "$here/.cache/wine-deps.log" 2>&1 \
     || die "installing the build dependencies of Wine failed"
 
