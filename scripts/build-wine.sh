@@ -76,7 +76,9 @@ printf '#ifndef wine_build\n#define wine_build "wine-8.0 (quovanta)"\n#endif\n' 
 # maintainer mode (the icons and fonts above) works only inside the source tree
 cd src
 if [ ! -f Makefile ]; then
+    # maintainer mode turns warnings into errors, which this compiler trips on in code we never change
     ./configure --prefix="$prefix" --enable-archs=i386,x86_64 --disable-tests --enable-maintainer-mode \
+        --disable-win16 CFLAGS="-O2 -Wno-error" CROSSCFLAGS="-O2 -Wno-error" \
         --without-alsa --without-pulse --without-gstreamer --without-cups --without-sane --without-v4l2 \
         --without-gphoto --without-pcap --without-usb --without-krb5 --without-netapi --without-opencl \
         --without-vulkan --without-dbus --without-udev --without-capi --without-opengl \
