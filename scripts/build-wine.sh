@@ -86,7 +86,9 @@ if [ ! -f Makefile ]; then
         --without-pcsclite --without-sdl --without-unwind --without-ldap --without-coreaudio \
         > "$cache/configure.log" 2>&1 || die "configuring Wine failed (see $cache/configure.log)"
 fi
-# a parallel build can compile a bundled library before the headers it needs are generated: retry once
-make -j"$(nproc)" > "$cache/make.log" 2>&1 || make -j"$(nproc)" >> "$cache/make.log" 2>&1 || die "building Wine failed (see $cache/make.log)"
+# the generated headers first: a parallel build can otherwise compile a bundled library (libs/jxr)
+# before them, against the compiler's own headers; and retry once
+make -j"$(nproc)" include/all > "$cache/make.log" 2>&1 || die "generating Wine's headers failed (see $cache/make.log)"
+make -j"$(nproc)" >> "$cache/make.log" 2>&1 || make -j"$(nproc)" >> "$cache/make.log" 2>&1 || die "building Wine failed (see $cache/make.log)"
 make install > "$cache/install.log" 2>&1 || die "installing Wine failed (see $cache/install.log)"
 touch "$prefix/.quovanta-complete"
