@@ -48,6 +48,16 @@ if [ ! -f src/.quovanta-generated ]; then
     touch src/.quovanta-generated
 fi
 
+# Debian links Wine's DLLs against its packaged zlib1.dll, which a WoW64 build cannot find at run time
+# (no system DLL path with --enable-archs): build the bundled zlib into them instead
+(
+    cd src
+    if ! grep -q 'WINE_CONFIG_MAKEFILE(libs/zlib)' configure.ac; then
+        patch -s -R -p1 < debian/patches/system/zlib.patch && autoreconf -f > "$cache/autoreconf.log" 2>&1 &&
+            rm -f Makefile
+    fi
+) || die "restoring Wine's bundled zlib failed"
+
 # maintainer mode builds the icons and fonts that Debian's repack leaves out, from these sources
 # icon sources that Debian's build links in place of the pictures its repack leaves out
 (

@@ -13,7 +13,7 @@ wine_prefix_ready() {
     (
         flock 9
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
-            wineboot -i >/dev/null 2>&1 || true
+            wine wineboot -i >/dev/null 2>&1 || true
             wineserver -w
         fi
     ) 9>"$build/.wineprefix.lock"
