@@ -14,6 +14,8 @@ wine_prefix_ready() {
         flock 9
         if [ ! -f "$WINEPREFIX/system.reg" ]; then
             wine wineboot -i >/dev/null 2>&1 || true
+            # a crashing program prints its backtrace and ends instead of waiting on a crash dialog
+            wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
             wineserver -w
         fi
     ) 9>"$build/.wineprefix.lock"
@@ -30,6 +32,8 @@ wine_session_start() {
         export DISPLAY=":$n"
     fi
     wineserver -p
+    # start Wine's services now, so that no test process starts them and leaves them holding its output
+    wine cmd /c exit >/dev/null 2>&1 </dev/null || true
     export QUOVANTA_WINE_SESSION=1
 }
 

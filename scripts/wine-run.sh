@@ -5,11 +5,22 @@
 set -u
 build=$1; shift
 . "$(dirname "$0")/wine-env.sh"
+# Wine may start helper processes (services, the desktop) on behalf of the program; they outlive it
+# in a persistent wineserver and would keep the caller's output open, so that ctest waited for them.
+# The program's output goes through a file instead and is passed on once the program has ended.
+run_program() {
+    local out; out=$(mktemp)
+    wine "$@" >"$out" 2>&1 </dev/null
+    local rc=$?
+    cat "$out"; rm -f "$out"
+    return $rc
+}
 if [ -n "${QUOVANTA_WINE_SESSION:-}" ]; then
-    exec wine "$@"
+    run_program "$@"
+    exit $?
 fi
 trap 'wine_session_stop' EXIT
 wine_session_start
-wine "$@"
+run_program "$@"
 rc=$?
 exit $rc
