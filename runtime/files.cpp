@@ -1,0 +1,164 @@
+// Whole files, the program directory, profile files and the environment, on the ANSI Win32 API.
+#include "runtime/files.h"
+
+#include <windows.h>
+
+#include <new>
+
+namespace {
+
+class FileHandle {
+public:
+    explicit FileHandle(HANDLE h) : h_(h) {}
+    ~FileHandle()
+    {
+        if (h_ != INVALID_HANDLE_VALUE)
+            CloseHandle(h_);
+    }
+    FileHandle(const FileHandle&) = delete;
+    FileHandle& operator=(const FileHandle&) = delete;
+    HANDLE get() const { return h_; }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE; }
+    // Closes now and tells whether the close succeeded (the last buffered writes may fail there).
+    bool close()
+    {
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h == INVALID_HANDLE_VALUE || CloseHandle(h) != 0;
+    }
+
+private:
+    HANDLE h_;
+};
+
+constexpr DWORD kChunk = 1u << 20;
+
+}  // namespace
+
+bool ReadWholeFile(const Text& path, ByteSet& out)
+{
+    out.clear();
+    FileHandle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.valid())
+        return false;
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(f.get(), &size) || size.QuadPart < 0 ||
+        static_cast<unsigned long long>(size.QuadPart) > out.max_size() / 2)
+        return false;
+    try {
+        out.resize(static_cast<std::size_t>(size.QuadPart));
+    } catch (const std::bad_alloc&) {
+        out.clear();
+        return false;
+    }
+    std::size_t done = 0;
+    while (done < out.size()) {
+        DWORD want = static_cast<DWORD>(out.size() - done < kChunk ? out.size() - done : kChunk);
+        DWORD got = 0;
+        if (!ReadFile(f.get(), out.data() + done, want, &got, nullptr)) {
+            out.clear();
+            return false;
+        }
+        if (got == 0)
+            break;  // the file shrank while being read
+        done += got;
+    }
+    out.resize(done);
+    return true;
+}
+
+bool WriteWholeFile(const Text& path, const void* data, std::size_t size)
+{
+    if (size != 0 && data == nullptr)
+        return false;
+    FileHandle f(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!f.valid())
+        return false;
+    const unsigned char* p = static_cast<const unsigned char*>(data);
+    std::size_t done = 0;
+    while (done < size) {
+        DWORD want = static_cast<DWORD>(size - done < kChunk ? size - done : kChunk);
+        DWORD wrote = 0;
+        if (!WriteFile(f.get(), p + done, want, &wrote, nullptr) || wrote == 0)
+            return false;
+        done += wrote;
+    }
+    return f.close();
+}
+
+bool FileExists(const Text& path)
+{
+    if (path.empty())
+        return false;
+    DWORD attrs = GetFileAttributesA(path.c_str());
+    return attrs != INVALID_FILE_ATTRIBUTES && (attrs & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool DeleteFileAt(const Text& path)
+{
+    return !path.empty() && DeleteFileA(path.c_str()) != 0;
+}
+
+Text ProgramDirectory()
+{
+    Text path;
+    for (DWORD size = MAX_PATH; size <= 32768 * 2; size *= 2) {
+        path.assign(size, '\0');
+        DWORD n = GetModuleFileNameA(nullptr, path.data(), size);
+        if (n == 0)
+            return Text();
+        if (n < size) {
+            path.resize(n);
+            break;
+        }
+    }
+    // A 0x5C byte can be the second byte of a double-byte character: find the last real backslash.
+    int cut = FindTextReverse(path, "\\");
+    int slash = FindTextReverse(path, "/");
+    if (slash > cut)
+        cut = slash;
+    return cut > 0 ? path.substr(0, static_cast<std::size_t>(cut) - 1) : Text();
+}
+
+bool WriteIniText(const Text& path, const Text& section, const Text& key, const Text& value)
+{
+    // Never a null section or key: those would delete the whole section or key.
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path.c_str()) != 0;
+}
+
+Text ReadIniText(const Text& path, const Text& section, const Text& key, const Text& fallback)
+{
+    Text buf;
+    for (DWORD size = 256; size <= (1u << 24); size *= 4) {
+        buf.assign(size, '\0');
+        DWORD n = GetPrivateProfileStringA(section.c_str(), key.c_str(), fallback.c_str(), buf.data(), size,
+                                           path.c_str());
+        if (n < size - 1) {
+            buf.resize(n);
+            return buf;
+        }
+    }
+    buf.resize(buf.size() - 1);
+    return buf;
+}
+
+Text ReadEnvironment(const Text& name)
+{
+    if (name.empty())
+        return Text();
+    Text buf(256, '\0');
+    for (int tries = 0; tries < 4; ++tries) {
+        SetLastError(ERROR_SUCCESS);
+        DWORD n = GetEnvironmentVariableA(name.c_str(), buf.data(), static_cast<DWORD>(buf.size()));
+        if (n == 0)
+            return Text();
+        if (n < buf.size()) {
+            buf.resize(n);
+            return buf;
+        }
+        buf.assign(n + 1, '\0');  // n is the size needed, with the terminator
+    }
+    return Text();
+}
