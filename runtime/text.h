@@ -3,7 +3,9 @@
 //
 // A text is a GBK (code page 936) byte string; an absent text is the empty text. Positions are 1-based
 // byte positions and lengths are byte counts. Every search steps over double-byte characters as units,
-// so a match never starts on the second byte of one; letter case is folded for the ASCII letters only.
+// so a match never starts on the second byte of one; letter case is folded for the ASCII letters only
+// (single-byte characters; both bytes of a double-byte character always compare exactly). A lead byte
+// at the very end of a text (a truncated character) counts as a character of its own.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -17,7 +19,8 @@ using IntArray = std::vector<int>;
 // A GBK lead byte (0x81 to 0xFE): it and the byte after it form one character.
 inline bool IsLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 
-// The length in bytes of the character that starts at 0-based offset i (1 or 2; 1 at the last byte).
+// The length in bytes of the character that starts at 0-based offset i (1 or 2; 1 at the last byte;
+// 0 at or past the end).
 std::size_t CharLengthAt(std::string_view s, std::size_t i);
 
 // 1-based position of the first occurrence of `what` at or after position `start`, 0 when none.
@@ -25,7 +28,7 @@ std::size_t CharLengthAt(std::string_view s, std::size_t i);
 int FindText(std::string_view s, std::string_view what, int start = 1, bool ignoreCase = false);
 
 // 1-based position of the last occurrence of `what` that begins at or before position `start`
-// (-1: anywhere), 0 when none.
+// (any negative value: anywhere; 0: none), 0 when none.
 int FindTextReverse(std::string_view s, std::string_view what, int start = -1, bool ignoreCase = false);
 
 // Byte-wise pieces: `count` bytes from the left or right; `Mid` from 1-based `start`, `count` bytes
