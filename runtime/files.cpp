@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <new>
+#include <string>
 
 namespace {
 
@@ -146,19 +147,33 @@ Text ReadIniText(const Text& path, const Text& section, const Text& key, const T
 
 Text ReadEnvironment(const Text& name)
 {
+    // Read through the wide function and converted here: the ANSI one of some platforms (Wine among
+    // them) counts the value in characters rather than bytes and cuts double-byte values short.
     if (name.empty())
         return Text();
-    Text buf(256, '\0');
+    int nameLength = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
+    if (nameLength <= 0)
+        return Text();
+    std::wstring wideName(static_cast<std::size_t>(nameLength), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, wideName.data(), nameLength);
+    std::wstring value(256, L'\0');
     for (int tries = 0; tries < 4; ++tries) {
-        SetLastError(ERROR_SUCCESS);
-        DWORD n = GetEnvironmentVariableA(name.c_str(), buf.data(), static_cast<DWORD>(buf.size()));
+        DWORD n = GetEnvironmentVariableW(wideName.c_str(), value.data(), static_cast<DWORD>(value.size()));
         if (n == 0)
             return Text();
-        if (n < buf.size()) {
-            buf.resize(n);
-            return buf;
+        if (n < value.size()) {
+            value.resize(n);
+            break;
         }
-        buf.assign(n + 1, '\0');  // n is the size needed, with the terminator
+        value.assign(n + 1, L'\0');  // n is the size needed, with the terminator
+        if (tries == 3)
+            return Text();
     }
-    return Text();
+    int bytes = WideCharToMultiByte(CP_ACP, 0, value.data(), static_cast<int>(value.size()), nullptr, 0, nullptr,
+                                    nullptr);
+    if (bytes <= 0)
+        return Text();
+    Text out(static_cast<std::size_t>(bytes), '\0');
+    WideCharToMultiByte(CP_ACP, 0, value.data(), static_cast<int>(value.size()), out.data(), bytes, nullptr, nullptr);
+    return out;
 }
