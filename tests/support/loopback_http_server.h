@@ -1,0 +1,128 @@
+#pragma once
+// A small HTTP/1.1 server on 127.0.0.1 for tests and for local stand-ins of the outside services.
+//
+// It listens on a free port of the loopback interface, serves every connection on a thread of its
+// own and answers each request with the reply that a handler callback (or, without one, the table
+// of canned replies) gives for it. Every request is recorded as it arrived: the request line, the
+// header lines in order and the body, so that a test can assert exactly what a client sent.
+//
+// Replies can be shaped to imitate real servers and bad ones: a delay before the reply, a stall or
+// a dropped connection after some bytes of the body, Content-Length, chunked or close-delimited
+// bodies, and generated bodies of any size that are produced piece by piece while they are sent.
+// Each connection carries one request: every reply ends with "Connection: close".
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <list>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+struct LoopbackRequest {
+    std::string requestLine;               // "GET /a?b=1 HTTP/1.1", without CR LF
+    std::vector<std::string> headerLines;  // in the order sent, each without CR LF
+    std::string body;                      // as long as the request's Content-Length says
+    std::string method, target, version;   // the three words of the request line
+
+    // The target without its query ("?...").
+    std::string Path() const;
+    // The value of the first header of that name (any letter case), blanks around it removed;
+    // empty when there is none.
+    std::string Header(std::string_view name) const;
+    bool HasHeader(std::string_view name) const;
+    // How many header lines carry that name (any letter case).
+    int HeaderCount(std::string_view name) const;
+};
+
+struct LoopbackReply {
+    static constexpr std::uint64_t kNever = UINT64_MAX;
+    enum class Framing {
+        ContentLength,  // "Content-Length: n" (unless headerLines give one of their own)
+        Chunked,        // "Transfer-Encoding: chunked"
+        UntilClose,     // neither: the body ends when the connection closes
+    };
+
+    int status = 200;
+    std::string reason = "OK";
+    std::vector<std::string> headerLines;  // extra lines, "Name: value", sent in this order
+    std::string body;
+    // When generatedLength > 0 the body is generatedLength bytes made by `generate` (by default
+    // the letters a..z repeated) instead of `body`; only one piece is in memory at a time.
+    std::uint64_t generatedLength = 0;
+    std::function<void(std::uint64_t offset, char* out, std::size_t count)> generate;
+    Framing framing = Framing::ContentLength;
+
+    unsigned delayMs = 0;                   // wait before the status line
+    std::uint64_t stallAfterBytes = kNever;  // after this many body bytes, pause stallMs once
+    unsigned stallMs = 0;
+    std::uint64_t closeAfterBytes = kNever;  // drop the connection after this many body bytes
+    bool closeWithoutReply = false;          // read the request, then close without sending a byte
+
+    // 200 with the body and a Content-Type line.
+    static LoopbackReply Ok(std::string body, std::string contentType = "text/html");
+    // The status with a short text body.
+    static LoopbackReply Status(int status, std::string reason);
+    // The letter pattern a generated body has by default: byte i is 'a' + i % 26.
+    static char PatternByte(std::uint64_t offset) { return static_cast<char>('a' + offset % 26); }
+
+    std::uint64_t BodyLength() const { return generatedLength ? generatedLength : body.size(); }
+};
+
+class LoopbackHttpServer {
+public:
+    using Handler = std::function<LoopbackReply(const LoopbackRequest&)>;
+
+    // Without a handler the canned replies of SetReply answer; unknown targets get 404.
+    LoopbackHttpServer();
+    explicit LoopbackHttpServer(Handler handler);
+    ~LoopbackHttpServer();
+    LoopbackHttpServer(const LoopbackHttpServer&) = delete;
+    LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
+
+    // Binds 127.0.0.1 on a free port and starts serving. False when the socket cannot be set up.
+    bool Start();
+    // Stops accepting, drops every open connection (cutting short any delay or stall) and waits
+    // for the connection threads. Called by the destructor.
+    void Stop();
+
+    unsigned short Port() const { return port_; }
+    std::string HostAndPort() const;              // "127.0.0.1:port"
+    std::string Url(std::string_view path) const;  // "http://127.0.0.1:port" + path
+
+    // The canned reply of a target: an exact match of the whole target ("/a?b=1") is taken first,
+    // else a match of its path ("/a").
+    void SetReply(const std::string& target, LoopbackReply reply);
+
+    std::vector<LoopbackRequest> Requests() const;
+    std::size_t RequestCount() const;
+    void ClearRequests();
+    // Waits until at least `count` requests have been recorded; false after timeoutMs.
+    bool WaitForRequests(std::size_t count, unsigned timeoutMs) const;
+
+private:
+    struct Connection;
+    void AcceptLoop();
+    void Serve(Connection* connection);
+    LoopbackReply ReplyFor(const LoopbackRequest& request);
+    bool SendReply(std::uintptr_t socket, const LoopbackReply& reply);
+    // Waits ms milliseconds unless the server stops first; false when it stops.
+    bool Pause(unsigned ms);
+    void ReapFinished();
+
+    Handler handler_;
+    std::uintptr_t listener_;
+    unsigned short port_ = 0;
+    bool winsock_ = false;
+    std::thread acceptThread_;
+
+    mutable std::mutex mutex_;
+    mutable std::condition_variable changed_;
+    bool stopping_ = false;
+    std::map<std::string, LoopbackReply> replies_;
+    std::vector<LoopbackRequest> requests_;
+    std::list<std::unique_ptr<Connection>> connections_;
+};
