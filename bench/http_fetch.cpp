@@ -64,29 +64,40 @@ int main(int argc, char** argv) {
         std::printf("cannot start the loopback server\n");
         return 1;
     }
-    const std::size_t sizes[] = {1u << 20, 10u << 20};
-    for (std::size_t size : sizes) {
-        LoopbackReply reply;
-        reply.generatedLength = size;
-        reply.headerLines.push_back("Content-Type: application/octet-stream");
-        std::string path = "/body-" + std::to_string(size);
-        server.SetReply(path, reply);
+    // Each size twice: once marked "no-store" (the read loop alone) and once cacheable, as most
+    // pages are, so that WinINet also writes the reply to its cache.
+    struct Variant {
+        std::size_t size;
+        bool cacheable;
+        std::string path;
+    };
+    std::vector<Variant> variants;
+    for (std::size_t size : {std::size_t(1) << 20, std::size_t(10) << 20}) {
+        for (bool cacheable : {false, true}) {
+            LoopbackReply reply;
+            reply.generatedLength = size;
+            reply.headerLines.push_back("Content-Type: application/octet-stream");
+            if (!cacheable) reply.headerLines.push_back("Cache-Control: no-store");
+            std::string path = "/body-" + std::to_string(size) + (cacheable ? "-cached" : "-nostore");
+            server.SetReply(path, reply);
+            variants.push_back({size, cacheable, path});
+        }
     }
 
-    std::printf("%-8s %-24s %10s %10s\n", "reply", "reader", "median MB/s", "best MB/s");
-    for (std::size_t size : sizes) {
-        std::string path = "/body-" + std::to_string(size);
-        std::string url = server.Url(path);
+    std::printf("%-7s %-10s %-24s %12s %10s\n", "reply", "cache", "reader", "median MB/s", "best MB/s");
+    for (const Variant& v : variants) {
+        std::string url = server.Url(v.path);
         std::vector<double> client, plain;
         // Alternate the two readers so that both see the same machine state.
         for (int i = 0; i < repeats; ++i) {
-            client.push_back(Seconds([&] { return FetchUrlBytes(url).size(); }, size));
-            plain.push_back(Seconds([&] { return PlainFetch("127.0.0.1", server.Port(), path); }, size));
+            client.push_back(Seconds([&] { return FetchUrlBytes(url).size(); }, v.size));
+            plain.push_back(Seconds([&] { return PlainFetch("127.0.0.1", server.Port(), v.path); }, v.size));
         }
-        double mb = size / 1e6;
-        std::printf("%-8s %-24s %10.1f %10.1f\n", size == (1u << 20) ? "1 MiB" : "10 MiB", "FetchUrlBytes (512 B)",
-                    mb / Median(client), mb / *std::min_element(client.begin(), client.end()));
-        std::printf("%-8s %-24s %10.1f %10.1f\n", "", "plain WinINet (64 KiB)", mb / Median(plain),
+        double mb = v.size / 1e6;
+        std::printf("%-7s %-10s %-24s %12.1f %10.1f\n", v.size == (1u << 20) ? "1 MiB" : "10 MiB",
+                    v.cacheable ? "cacheable" : "no-store", "FetchUrlBytes (512 B)", mb / Median(client),
+                    mb / *std::min_element(client.begin(), client.end()));
+        std::printf("%-7s %-10s %-24s %12.1f %10.1f\n", "", "", "plain WinINet (64 KiB)", mb / Median(plain),
                     mb / *std::min_element(plain.begin(), plain.end()));
     }
     return 0;

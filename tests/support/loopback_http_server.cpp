@@ -191,6 +191,7 @@ void LoopbackHttpServer::ReapFinished() {
     std::list<std::unique_ptr<Connection>> done;
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;  // Stop closes and joins them all
         for (auto it = connections_.begin(); it != connections_.end();) {
             if ((*it)->finished) {
                 done.push_back(std::move(*it));
