@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "helpers/message_pump.h"
-#include "runtime/numbers.h"
 #include "runtime/text.h"
 
 namespace {
@@ -40,6 +39,20 @@ HostPart FindHostPart(const Text& url) {
     std::size_t slash = url.find('/', part.start);
     part.length = (slash == Text::npos ? url.size() : slash) - part.start;
     return part;
+}
+
+// The decimal number at the start of the text after the host's ":" (a sign, digits and a fraction),
+// truncated to an integer; 0 when the text does not start with one. Values beyond the port range
+// are kept out of range (saturated) so that the request refuses them instead of wrapping.
+int LeadingPortNumber(std::string_view s) {
+    std::size_t i = 0;
+    bool negative = false;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
+    long long value = 0;
+    for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i)
+        if (value < 1000000) value = value * 10 + (s[i] - '0');
+    // A fraction (".5") only ends the number: truncation drops it.
+    return static_cast<int>(negative ? -value : value);
 }
 
 // Appends a default header line unless the caller's headers already name that header.
@@ -193,7 +206,7 @@ int GetUrlPort(const Text& url) {
     std::string_view host = std::string_view(url).substr(part.start, part.length);
     std::size_t colon = host.find(':');
     if (colon == std::string_view::npos) return 80;
-    return TextToInteger(host.substr(colon + 1));
+    return LeadingPortNumber(host.substr(colon + 1));
 }
 
 Text GetUrlPath(const Text& url) {

@@ -141,7 +141,6 @@ TEST_F(FetchTest, CallerHeadersSuppressOnlyTheirOwnDefault) {
         {"accept: text/html\r\n", "text/html", nullptr, "zh-cn"},
         {"REFERER: http://elsewhere/\r\n", nullptr, "http://elsewhere/", "zh-cn"},
         {"Accept-Language: en\r\n", nullptr, nullptr, "en"},
-        // Without the blank after the colon the name is not recognised: the default is added too.
         {"X-Other: 1\r\n", nullptr, nullptr, "zh-cn"},
     };
     server.SetReply("/h", LoopbackReply::Ok("h"));
@@ -161,6 +160,15 @@ TEST_F(FetchTest, CallerHeadersSuppressOnlyTheirOwnDefault) {
         EXPECT_EQ(request.Header("Referer"), c.referer ? c.referer : r.url);
         EXPECT_EQ(request.Header("Accept-Language"), c.language);
     }
+
+    // A name is only recognised with its colon and blank: "Accept:" without the blank gets the
+    // default line added after it.
+    HttpRequest r;
+    r.url = server.Url("/h");
+    r.requestHeaders = "Accept:text/html\r\n";
+    EXPECT_EQ(FetchUrlText(r), "h");
+    EXPECT_EQ(r.requestHeaders, "Accept:text/html\r\n" + std::string(kAcceptLine) + "\r\nReferer: " + r.url +
+                                    "\r\n" + kLanguageLine + "\r\n");
 }
 
 TEST_F(FetchTest, BodyWithNulByteIsCutAsTextAndKeptAsBytes) {

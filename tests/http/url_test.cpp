@@ -23,6 +23,10 @@ const UrlCase kUrlCases[] = {
     {"http://host:/x", "host", 0, "/x"},
     {"http://host:8080.9/x", "host", 8080, "/x"},
     {"http://host:x1/x", "host", 0, "/x"},
+    {"http://host:+81/x", "host", 81, "/x"},
+    {"http://host:-2/x", "host", -2, "/x"},
+    {"http://host: 81/x", "host", 0, "/x"},
+    {"http://host:8080:9/x", "host", 8080, "/x"},
     {"http://h.com/a/b#frag", "h.com", 80, "/a/b#frag"},
     {"http://h.com/a:b/c", "h.com", 80, "/a:b/c"},
     // Another scheme is not stripped: its name is taken for the host.

@@ -98,7 +98,7 @@ LoopbackHttpServer::~LoopbackHttpServer() {
     if (winsock_) WSACleanup();
 }
 
-bool LoopbackHttpServer::Start() {
+bool LoopbackHttpServer::Start(unsigned lifetimeMs) {
     if (listener_ != INVALID_SOCKET) return true;
     if (!winsock_) {
         WSADATA data;
@@ -121,26 +121,35 @@ bool LoopbackHttpServer::Start() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = false;
+        listenerOpen_ = true;
+        hasDeadline_ = lifetimeMs != 0;
+        deadline_ = std::chrono::steady_clock::now() + std::chrono::milliseconds(lifetimeMs);
     }
     listener_ = s;
     acceptThread_ = std::thread([this] { AcceptLoop(); });
     return true;
 }
 
-void LoopbackHttpServer::Stop() {
-    if (listener_ == INVALID_SOCKET) return;
-    std::list<std::unique_ptr<Connection>> connections;
+void LoopbackHttpServer::Shut() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        if (stopping_) return;
         stopping_ = true;
         // Closing the sockets wakes every thread blocked in accept, recv or send.
-        closesocket(static_cast<SOCKET>(listener_));
+        if (listenerOpen_) closesocket(static_cast<SOCKET>(listener_));
+        listenerOpen_ = false;
         for (auto& c : connections_) {
             shutdown(c->socket, SD_BOTH);
             closesocket(c->socket);
         }
     }
     changed_.notify_all();
+}
+
+void LoopbackHttpServer::Stop() {
+    if (listener_ == INVALID_SOCKET) return;
+    std::list<std::unique_ptr<Connection>> connections;
+    Shut();
     if (acceptThread_.joinable()) acceptThread_.join();
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -209,8 +218,32 @@ void LoopbackHttpServer::ReapFinished() {
 
 void LoopbackHttpServer::AcceptLoop() {
     for (;;) {
+        // Wait for a client in short steps, so that the end of the lifetime is noticed.
+        fd_set ready;
+        FD_ZERO(&ready);
+        FD_SET(static_cast<SOCKET>(listener_), &ready);
+        timeval step = {0, 200 * 1000};
+        int n = select(0, &ready, nullptr, nullptr, &step);
+        if (n == SOCKET_ERROR) return;  // the listener was closed by Stop
+        if (n == 0) {
+            bool over;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                if (stopping_) return;
+                over = hasDeadline_ && std::chrono::steady_clock::now() >= deadline_;
+            }
+            if (over) {
+                Shut();
+                return;
+            }
+            continue;
+        }
         SOCKET s = accept(static_cast<SOCKET>(listener_), nullptr, nullptr);
         if (s == INVALID_SOCKET) return;  // closed by Stop
+        // A client that goes quiet cannot hold its connection thread for ever.
+        DWORD idle = kIdleMs;
+        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&idle), sizeof idle);
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&idle), sizeof idle);
         ReapFinished();
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) {

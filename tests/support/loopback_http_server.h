@@ -10,6 +10,19 @@
 // a dropped connection after some bytes of the body, Content-Length, chunked or close-delimited
 // bodies, and generated bodies of any size that are produced piece by piece while they are sent.
 // Each connection carries one request: every reply ends with "Connection: close".
+//
+// The server is bounded in time, so that a test that goes wrong cannot leave it running: it stops
+// by itself after its lifetime (10 minutes unless set otherwise), and a connection whose client
+// sends or reads nothing for 30 seconds is dropped. Typical use:
+//
+//   LoopbackHttpServer server;
+//   ASSERT_TRUE(server.Start());
+//   server.SetReply("/list.aspx", LoopbackReply::Ok("<html>...</html>"));
+//   Text page = FetchUrlText(server.Url("/list.aspx?pg=1"));
+//   EXPECT_EQ(server.Requests()[0].requestLine, "GET /list.aspx?pg=1 HTTP/1.1");
+//
+// To point the program at it, put server.HostAndPort() into a host variable (helpers/hosts.h).
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
@@ -83,10 +96,15 @@ public:
     LoopbackHttpServer(const LoopbackHttpServer&) = delete;
     LoopbackHttpServer& operator=(const LoopbackHttpServer&) = delete;
 
-    // Binds 127.0.0.1 on a free port and starts serving. False when the socket cannot be set up.
-    bool Start();
+    static constexpr unsigned kDefaultLifetimeMs = 10 * 60 * 1000;
+    // How long a connection may wait for its client to send or take bytes before it is dropped.
+    static constexpr unsigned kIdleMs = 30 * 1000;
+
+    // Binds 127.0.0.1 on a free port and starts serving for lifetimeMs (0: until Stop). False when
+    // the socket cannot be set up.
+    bool Start(unsigned lifetimeMs = kDefaultLifetimeMs);
     // Stops accepting, drops every open connection (cutting short any delay or stall) and waits
-    // for the connection threads. Called by the destructor.
+    // for the connection threads. Called by the destructor; safe to call more than once.
     void Stop();
 
     unsigned short Port() const { return port_; }
@@ -112,6 +130,8 @@ private:
     // Waits ms milliseconds unless the server stops first; false when it stops.
     bool Pause(unsigned ms);
     void ReapFinished();
+    // Stops accepting and drops every connection without waiting for any thread.
+    void Shut();
 
     Handler handler_;
     std::uintptr_t listener_;
@@ -122,6 +142,9 @@ private:
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     bool stopping_ = false;
+    bool listenerOpen_ = false;  // guarded by mutex_
+    std::chrono::steady_clock::time_point deadline_;
+    bool hasDeadline_ = false;
     std::map<std::string, LoopbackReply> replies_;
     std::vector<LoopbackRequest> requests_;
     std::list<std::unique_ptr<Connection>> connections_;
