@@ -216,13 +216,13 @@ TEST_F(FetchTest, ResponseHeadersOnlyWhenAskedForAndWholeWhenLong) {
 }
 
 TEST_F(FetchTest, ProxyArgumentSendsTheRequestToTheProxy) {
-    server.SetReply("http://outside.example/list?g=1", LoopbackReply::Ok("via proxy"));
+    server.SetReply("http://outside.invalid/list?g=1", LoopbackReply::Ok("via proxy"));
     HttpRequest r;
-    r.url = "http://outside.example/list?g=1";
+    r.url = "http://outside.invalid/list?g=1";
     r.proxy = server.HostAndPort();
 
     EXPECT_EQ(FetchUrlText(r), "via proxy");
-    EXPECT_EQ(OnlyRequest().requestLine, "GET http://outside.example/list?g=1 HTTP/1.1");
+    EXPECT_EQ(OnlyRequest().requestLine, "GET http://outside.invalid/list?g=1 HTTP/1.1");
 }
 
 TEST_F(FetchTest, UnreachableServersGiveEmptyResults) {
