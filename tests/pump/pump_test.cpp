@@ -40,15 +40,15 @@ void RegisterRecordingClass(const char* name) {
 }
 
 // A shown top-level window with, side by side, a browser pane (a window of the browser's class),
-// a pane of another class, a pane whose class differs from the browser's in letter case only,
-// and an edit box.
+// a pane of another class, a pane whose class name only begins with the browser's, and an edit box.
+// (Window classes ignore letter case, so no class can differ from the browser's in case alone.)
 class Panes : public ::testing::Test {
 public:
     void SetUp() override {
         RegisterRecordingClass("QuovantaPumpFrame");
         RegisterRecordingClass(kBrowserClass);
         RegisterRecordingClass("QuovantaOtherPane");
-        RegisterRecordingClass("internet explorer_server");
+        RegisterRecordingClass("Internet Explorer_Server1");
         HINSTANCE instance = GetModuleHandleA(nullptr);
         frame = CreateWindowA("QuovantaPumpFrame", "pump test", WS_POPUP | WS_VISIBLE, 100, 100, 400, 100, nullptr,
                               nullptr, instance, nullptr);
@@ -56,11 +56,11 @@ public:
                                 nullptr);
         other = CreateWindowA("QuovantaOtherPane", "", WS_CHILD | WS_VISIBLE, 100, 0, 100, 100, frame, nullptr,
                               instance, nullptr);
-        lowerCase = CreateWindowA("internet explorer_server", "", WS_CHILD | WS_VISIBLE, 200, 0, 100, 100, frame,
-                                  nullptr, instance, nullptr);
+        longerName = CreateWindowA("Internet Explorer_Server1", "", WS_CHILD | WS_VISIBLE, 200, 0, 100, 100, frame,
+                                   nullptr, instance, nullptr);
         edit = CreateWindowA("EDIT", "", WS_CHILD | WS_VISIBLE | WS_BORDER, 300, 0, 100, 100, frame, nullptr, instance,
                              nullptr);
-        ASSERT_TRUE(frame && browser && other && lowerCase && edit);
+        ASSERT_TRUE(frame && browser && other && longerName && edit);
         SetForegroundWindow(frame);
         Drain();
         g_received.clear();
@@ -78,7 +78,7 @@ public:
         }
     }
 
-    HWND frame = nullptr, browser = nullptr, other = nullptr, lowerCase = nullptr, edit = nullptr;
+    HWND frame = nullptr, browser = nullptr, other = nullptr, longerName = nullptr, edit = nullptr;
 };
 
 using PumpMessagesIfInputPendingTest = Panes;
@@ -142,7 +142,7 @@ TEST_F(BrowserRightClickFilterTest, SwallowsOnlyTheRightReleaseWhileABrowserPane
         {&Panes::browser, -1, WM_RBUTTONUP, 0},  // negative codes go on untouched
         {&Panes::edit, HC_ACTION, WM_RBUTTONUP, 0},
         {&Panes::other, HC_ACTION, WM_RBUTTONUP, 0},
-        {&Panes::lowerCase, HC_ACTION, WM_RBUTTONUP, 0},
+        {&Panes::longerName, HC_ACTION, WM_RBUTTONUP, 0},
         {nullptr, HC_ACTION, WM_RBUTTONUP, 0},
     };
     for (const Case& c : cases) {
