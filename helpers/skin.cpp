@@ -27,32 +27,30 @@ uint32_t Value(const void* pointer) { return static_cast<uint32_t>(reinterpret_c
 }  // namespace
 
 // Pushes the values from the last to the first, calls, and takes the stack pointer back from the
-// frame: the callee may or may not have removed the arguments.
-// uint32_t QuovantaCallWithStackArgs(const void* function, const uint32_t* values, unsigned count)
-extern "C" uint32_t QuovantaCallWithStackArgs(const void* function, const uint32_t* values, unsigned count);
-__asm__(".text\n"
-        ".globl _QuovantaCallWithStackArgs\n"
-        ".def _QuovantaCallWithStackArgs; .scl 2; .type 32; .endef\n"
-        "_QuovantaCallWithStackArgs:\n"
-        "    pushl %ebp\n"
-        "    movl %esp, %ebp\n"
-        "    pushl %ebx\n"
-        "    pushl %esi\n"
-        "    pushl %edi\n"
-        "    movl 12(%ebp), %esi\n"
-        "    movl 16(%ebp), %ecx\n"
-        "    testl %ecx, %ecx\n"
-        "    jz 2f\n"
-        "1:  pushl -4(%esi,%ecx,4)\n"
-        "    decl %ecx\n"
-        "    jnz 1b\n"
-        "2:  call *8(%ebp)\n"
-        "    leal -12(%ebp), %esp\n"
-        "    popl %edi\n"
-        "    popl %esi\n"
-        "    popl %ebx\n"
-        "    popl %ebp\n"
-        "    ret\n");
+// frame: the callee may or may not have removed the arguments. Callee-saved registers are kept too.
+extern "C" __attribute__((naked, noinline)) uint32_t QuovantaCallWithStackArgs(const void* function, const uint32_t* values,
+                                                                               unsigned count)
+{
+    __asm__("    pushl %ebp\n"
+            "    movl %esp, %ebp\n"
+            "    pushl %ebx\n"
+            "    pushl %esi\n"
+            "    pushl %edi\n"
+            "    movl 12(%ebp), %esi\n"
+            "    movl 16(%ebp), %ecx\n"
+            "    testl %ecx, %ecx\n"
+            "    jz 2f\n"
+            "1:  pushl -4(%esi,%ecx,4)\n"
+            "    decl %ecx\n"
+            "    jnz 1b\n"
+            "2:  call *8(%ebp)\n"
+            "    leal -12(%ebp), %esp\n"
+            "    popl %edi\n"
+            "    popl %esi\n"
+            "    popl %ebx\n"
+            "    popl %ebp\n"
+            "    ret\n");
+}
 
 uint32_t CallExportWithStackArgs(const void* function, const uint32_t* values, unsigned count)
 {
