@@ -1,7 +1,7 @@
 // Skin attachment: the calls it makes (through a recording stand-in library built here) and what the
 // real skin library does to the windows of the program.
 #include "helpers/skin.h"
-#include "loader/pe_writer.h"
+#include "skin/recording_skin_library.h"
 #include "resources/resources.h"
 
 #include <gtest/gtest.h>
@@ -13,52 +13,13 @@
 
 namespace {
 
-constexpr uint32_t kText = IMAGE_SCN_CNT_CODE | IMAGE_SCN_MEM_EXECUTE | IMAGE_SCN_MEM_READ;
-constexpr uint32_t kRdata = IMAGE_SCN_CNT_INITIALIZED_DATA | IMAGE_SCN_MEM_READ;
-
-volatile uint32_t g_attachArgs[3];
-volatile LONG g_attachCalls;
-volatile uint32_t g_adjustArgs[2];
-volatile LONG g_adjustCalls;
-volatile LONG g_entryCalls[4];
-
-void ResetRecords()
-{
-    for (auto& a : g_attachArgs)
-        a = 0xDEADBEEF;
-    for (auto& a : g_adjustArgs)
-        a = 0xDEADBEEF;
-    g_attachCalls = 0;
-    g_adjustCalls = 0;
-    for (auto& c : g_entryCalls)
-        c = 0;
-}
-
-// A stand-in skin library: SkinH_AttachRes (cdecl) records three values, SkinH_AdjustHSV removes its
-// two values itself (stdcall) after recording them; the entry point counts its calls.
-std::vector<uint8_t> RecordingSkinLibrary(bool withAdjust)
-{
-    PeImage pe(0x5C000000);
-    const uint32_t text = pe.AddSection(".text", 0x200, kText);
-    const uint32_t rdata = pe.AddSection(".rdata", 0x200, kRdata);
-    pe.PutBytes(text, x86::CountingEntry(g_entryCalls, 1));
-    pe.entryRva = text;
-    pe.PutBytes(text + 0x40, x86::RecordingFunction(g_attachArgs, 3, &g_attachCalls, 0));
-    pe.PutBytes(text + 0x100, x86::RecordingFunction(g_adjustArgs, 2, &g_adjustCalls, 8));
-    if (withAdjust)
-        AddExports(pe, rdata, {text + 0x100, text + 0x40}, {{"SkinH_AdjustHSV", 0}, {"SkinH_AttachRes", 1}});
-    else
-        AddExports(pe, rdata, {text + 0x40}, {{"SkinH_AttachRes", 0}});
-    return pe.Build();
-}
-
 uint32_t Value(const void* pointer) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pointer)); }
 
 class SkinCalls : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetRecords();
+        ResetRecordedSkinCalls();
         image_ = RecordingSkinLibrary(true);
         SetSkinLibraryImageForTesting(image_.data());
     }
@@ -79,14 +40,14 @@ TEST_F(SkinCalls, HueAndSecondValueAreKeptWithinBounds)
     };
     for (const auto& c : cases) {
         AttachSkinFromMemory(data, c.hue, c.second);
-        EXPECT_EQ(static_cast<int32_t>(g_adjustArgs[0]), c.passedHue) << c.hue;
-        EXPECT_EQ(static_cast<int32_t>(g_adjustArgs[1]), c.passedSecond) << c.second;
-        EXPECT_EQ(g_attachArgs[0], Value(data.data()));
-        EXPECT_EQ(g_attachArgs[1], 5u);
-        EXPECT_EQ(g_attachArgs[2], 0u);  // the empty password
+        EXPECT_EQ(static_cast<int32_t>(RecordedAdjustArgs[0]), c.passedHue) << c.hue;
+        EXPECT_EQ(static_cast<int32_t>(RecordedAdjustArgs[1]), c.passedSecond) << c.second;
+        EXPECT_EQ(RecordedAttachArgs[0], Value(data.data()));
+        EXPECT_EQ(RecordedAttachArgs[1], 5u);
+        EXPECT_EQ(RecordedAttachArgs[2], 0u);  // the empty password
     }
-    EXPECT_EQ(g_attachCalls, 8);
-    EXPECT_EQ(g_adjustCalls, 8);
+    EXPECT_EQ(RecordedAttachCalls, 8);
+    EXPECT_EQ(RecordedAdjustCalls, 8);
 }
 
 TEST_F(SkinCalls, OneMappingServesEveryCall)
@@ -97,20 +58,20 @@ TEST_F(SkinCalls, OneMappingServesEveryCall)
     AttachSkinFromMemory(ByteSet{7}, 20, 0);
     AdjustSkinHsv(30, 5);
     EXPECT_EQ(SkinModule, first);
-    EXPECT_EQ(g_entryCalls[DLL_PROCESS_ATTACH], 1);
-    EXPECT_EQ(g_entryCalls[DLL_PROCESS_DETACH], 0);
-    EXPECT_EQ(g_attachCalls, 2);
-    EXPECT_EQ(g_adjustCalls, 3);
-    EXPECT_EQ(static_cast<int32_t>(g_adjustArgs[0]), 30);
-    EXPECT_EQ(static_cast<int32_t>(g_adjustArgs[1]), 5);
+    EXPECT_EQ(RecordedEntryCalls[DLL_PROCESS_ATTACH], 1);
+    EXPECT_EQ(RecordedEntryCalls[DLL_PROCESS_DETACH], 0);
+    EXPECT_EQ(RecordedAttachCalls, 2);
+    EXPECT_EQ(RecordedAdjustCalls, 3);
+    EXPECT_EQ(static_cast<int32_t>(RecordedAdjustArgs[0]), 30);
+    EXPECT_EQ(static_cast<int32_t>(RecordedAdjustArgs[1]), 5);
 }
 
 TEST_F(SkinCalls, EmptySkinDataIsPassedAsNothing)
 {
     AttachSkinFromMemory(ByteSet{}, 0, 0);
-    EXPECT_EQ(g_attachArgs[0], 0u);
-    EXPECT_EQ(g_attachArgs[1], 0u);
-    EXPECT_EQ(g_attachArgs[2], 0u);
+    EXPECT_EQ(RecordedAttachArgs[0], 0u);
+    EXPECT_EQ(RecordedAttachArgs[1], 0u);
+    EXPECT_EQ(RecordedAttachArgs[2], 0u);
     EXPECT_EQ(GetByteSetDataAddress(ByteSet{}), nullptr);
     EXPECT_EQ(GetVariableAddress(Text()), nullptr);
     const Text text = "x";
@@ -126,14 +87,14 @@ TEST_F(SkinCalls, MissingLibraryOrExportIsSkipped)
     AttachSkinFromMemory(ByteSet{1}, 5, 5);
     AdjustSkinHsv(5, 5);
     EXPECT_EQ(SkinModule, nullptr);
-    EXPECT_EQ(g_attachCalls + g_adjustCalls, 0);
+    EXPECT_EQ(RecordedAttachCalls + RecordedAdjustCalls, 0);
 
     const std::vector<uint8_t> attachOnly = RecordingSkinLibrary(false);
     SetSkinLibraryImageForTesting(attachOnly.data());
     AttachSkinFromMemory(ByteSet{1}, 5, 5);
     EXPECT_NE(SkinModule, nullptr);
-    EXPECT_EQ(g_attachCalls, 1);
-    EXPECT_EQ(g_adjustCalls, 0);
+    EXPECT_EQ(RecordedAttachCalls, 1);
+    EXPECT_EQ(RecordedAdjustCalls, 0);
 }
 
 namespace {
