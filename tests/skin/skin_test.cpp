@@ -8,6 +8,7 @@
 #include <commctrl.h>
 
 #include <climits>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -245,6 +246,26 @@ COLORREF ButtonFace(HWND button)
     return GetPixel(canvas.dc, 6, 6);
 }
 
+// Whether this platform draws into memory device contexts (a pixel set is read back). Where it does
+// not (Wine 8.0 running 32-bit programs through its WoW64, whose GDI drawing calls all fail), the
+// checks of drawn pixels and device-context colours cannot be made.
+bool DrawingAvailable()
+{
+    static const bool available = [] {
+        Canvas canvas;
+        return canvas.dc && SetPixel(canvas.dc, 3, 3, RGB(10, 20, 30)) != CLR_INVALID &&
+               GetPixel(canvas.dc, 3, 3) == RGB(10, 20, 30);
+    }();
+    return available;
+}
+
+#define SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING()                                                           \
+    do {                                                                                                  \
+        if (!DrawingAvailable())                                                                          \
+            GTEST_SKIP() << "this platform draws nothing into device contexts (GDI calls fail): the drawn " \
+                            "colours were not checked";                                                   \
+    } while (0)
+
 HBRUSH g_ownStaticBrush;
 
 LRESULT CALLBACK OwnColoursProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -314,25 +335,26 @@ TEST_F(RealSkin, CarriedSkinColoursTheWindows)
     AttachSkinFromMemory(skin, 0, 0);
     ASSERT_NE(SkinModule, nullptr);
 
-    const ControlColours editColours = AskColours(window, WM_CTLCOLOREDIT, edit);
-    EXPECT_EQ(editColours.brush, SkinColour(skin, "edit"));
-    EXPECT_EQ(editColours.back, SkinColour(skin, "edit"));
-    EXPECT_EQ(editColours.text, SkinColour(skin, "edittext"));
-    const ControlColours labelColours = AskColours(window, WM_CTLCOLORSTATIC, label);
-    EXPECT_EQ(labelColours.brush, SkinColour(skin, "window"));
-    EXPECT_EQ(labelColours.text, SkinColour(skin, "text"));
-    EXPECT_EQ(ErasedColour(window), SkinColour(skin, "window"));
-    EXPECT_EQ(ButtonFace(button), SkinColour(skin, "button"));
+    EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, edit).brush, SkinColour(skin, "edit"));
+    EXPECT_EQ(AskColours(window, WM_CTLCOLORSTATIC, label).brush, SkinColour(skin, "window"));
     EXPECT_EQ(static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0)), SkinColour(skin, "list"));
     EXPECT_EQ(static_cast<COLORREF>(SendMessageA(list, LVM_GETTEXTCOLOR, 0, 0)), SkinColour(skin, "listtext"));
 
     // Windows made after the attach are skinned as they are created.
     HWND later = CreateWindowExA(0, "QuovantaSkinTestPlain", "later", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                  nullptr, nullptr, nullptr);
+    const std::unique_ptr<HWND__, decltype(&DestroyWindow)> laterGone(later, &DestroyWindow);
     HWND laterEdit = CreateWindowExA(0, "Edit", "", WS_CHILD, 0, 0, 50, 20, later, nullptr, nullptr, nullptr);
-    EXPECT_EQ(ErasedColour(later), SkinColour(skin, "window"));
     EXPECT_EQ(AskColours(later, WM_CTLCOLOREDIT, laterEdit).brush, SkinColour(skin, "edit"));
-    DestroyWindow(later);
+
+    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();
+    const ControlColours editColours = AskColours(window, WM_CTLCOLOREDIT, edit);
+    EXPECT_EQ(editColours.back, SkinColour(skin, "edit"));
+    EXPECT_EQ(editColours.text, SkinColour(skin, "edittext"));
+    EXPECT_EQ(AskColours(window, WM_CTLCOLORSTATIC, label).text, SkinColour(skin, "text"));
+    EXPECT_EQ(ErasedColour(window), SkinColour(skin, "window"));
+    EXPECT_EQ(ErasedColour(later), SkinColour(skin, "window"));
+    EXPECT_EQ(ButtonFace(button), SkinColour(skin, "button"));
 }
 
 // The hue turns every colour round the colour circle, the second value moves it towards grey or full
@@ -352,13 +374,19 @@ TEST_F(RealSkin, HueAndSaturationShiftTheColours)
     };
     for (const auto& c : cases) {
         AttachSkinFromMemory(skin, c.hue, c.second);
-        EXPECT_EQ(ErasedColour(window), c.window) << c.hue << "/" << c.second;
+        EXPECT_EQ(AskColours(window, WM_CTLCOLORSTATIC, label).brush, c.window) << c.hue << "/" << c.second;
         EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, edit).brush, c.edit) << c.hue << "/" << c.second;
-        EXPECT_EQ(ButtonFace(button), c.button) << c.hue << "/" << c.second;
     }
     // Colours the skin data leaves out are the system's.
     AttachSkinFromMemory(skin, 0, 0);
     EXPECT_EQ(AskColours(window, WM_CTLCOLORLISTBOX, nullptr).brush, GetSysColor(COLOR_WINDOW));
+
+    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();
+    for (const auto& c : cases) {
+        AttachSkinFromMemory(skin, c.hue, c.second);
+        EXPECT_EQ(ErasedColour(window), c.window) << c.hue << "/" << c.second;
+        EXPECT_EQ(ButtonFace(button), c.button) << c.hue << "/" << c.second;
+    }
 }
 
 TEST_F(RealSkin, DataThatIsNoSkinKeepsTheOrdinaryLook)
@@ -379,7 +407,9 @@ TEST_F(RealSkin, DataThatIsNoSkinKeepsTheOrdinaryLook)
         AttachSkinFromMemory(skin, 0, 0);
         AttachSkinFromMemory(*bad, 40, 0);
         EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, edit).brush, GetSysColor(COLOR_WINDOW));
-        EXPECT_EQ(ErasedColour(window), GetSysColor(COLOR_BTNFACE));
+        if (DrawingAvailable()) {
+            EXPECT_EQ(ErasedColour(window), GetSysColor(COLOR_BTNFACE));
+        }
         EXPECT_EQ(static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0)), originalListBack);
         EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), originalProc);
     }
@@ -393,6 +423,7 @@ TEST_F(RealSkin, DataThatIsNoSkinKeepsTheOrdinaryLook)
     AttachSkinFromMemory(scrambled, 0, 0);
     AttachSkinFromMemory(skin, 0, 0);
     EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, edit).brush, SkinColour(skin, "edit"));
+    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();  // the erased colours above
 }
 
 TEST_F(RealSkin, WindowWithItsOwnColoursKeepsThem)
@@ -403,8 +434,11 @@ TEST_F(RealSkin, WindowWithItsOwnColoursKeepsThem)
     AttachSkinFromMemory(CarriedSkinData(), 0, 0);
     const ControlColours colours = AskColours(own, WM_CTLCOLORSTATIC, ownLabel);
     EXPECT_EQ(colours.brush, RGB(1, 2, 3));
-    EXPECT_EQ(colours.text, RGB(200, 0, 0));
+    if (DrawingAvailable()) {
+        EXPECT_EQ(colours.text, RGB(200, 0, 0));
+    }
     DestroyWindow(own);
+    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();  // the text colour above
 }
 
 // The updater's way of calling: ten stacked values, the export taking three.
@@ -426,11 +460,14 @@ TEST_F(RealSkin, UnmappingGivesTheWindowsBack)
     SetSkinLibraryImageForTesting(nullptr);
     EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), originalProc);
     EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, edit).brush, GetSysColor(COLOR_WINDOW));
-    EXPECT_EQ(ButtonFace(button), GetSysColor(COLOR_BTNFACE));  // drawn by its own procedure again
+    if (DrawingAvailable()) {
+        EXPECT_EQ(ButtonFace(button), GetSysColor(COLOR_BTNFACE));  // drawn by its own procedure again
+    }
     EXPECT_EQ(static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0)), originalListBack);
     // And new windows are left alone.
     HWND later = CreateWindowExA(0, "QuovantaSkinTestPlain", "later", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                  nullptr, nullptr, nullptr);
     EXPECT_EQ(GetWindowLongPtrA(later, GWLP_WNDPROC), originalProc);
     DestroyWindow(later);
+    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();  // the button face above
 }
