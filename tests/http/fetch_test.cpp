@@ -280,19 +280,34 @@ TEST_F(FetchTest, ServerThatHangsUpGivesWhatArrived) {
     EXPECT_EQ(FetchUrlText(server.Url("/cut")), std::string(300, 'z'));
 }
 
-TEST_F(FetchTest, StalledReplyEndsAfterTheReceiveTimeOutWithWhatArrived) {
-    // 100 bytes, then nothing for longer than the 18-second receive time-out.
+TEST_F(FetchTest, SlowServersEndAfterTheReceiveTimeOutWithWhatArrived) {
+    // Both longer than the 18-second receive time-out: no reply at all for a minute, and 100 bytes
+    // followed by a minute of silence. The two requests run side by side to wait only once.
+    LoopbackReply silent = LoopbackReply::Ok(std::string(200, 'd'));
+    silent.delayMs = 60000;
+    server.SetReply("/delay", silent);
     LoopbackReply stalled = LoopbackReply::Ok(std::string(200, 's'));
     stalled.stallAfterBytes = 100;
     stalled.stallMs = 60000;
     server.SetReply("/stall", stalled);
 
     auto start = std::chrono::steady_clock::now();
+    Text delayed;
+    std::chrono::steady_clock::duration delayedWaited{};
+    std::thread other([&] {
+        delayed = FetchUrlText(server.Url("/delay"));
+        delayedWaited = std::chrono::steady_clock::now() - start;
+    });
     EXPECT_EQ(FetchUrlText(server.Url("/stall")), std::string(100, 's'));
-    auto waited = std::chrono::steady_clock::now() - start;
+    auto stalledWaited = std::chrono::steady_clock::now() - start;
+    other.join();
+
+    EXPECT_EQ(delayed, "");
     // The client gave up on its own, long before the server would have gone on.
-    EXPECT_LT(waited, std::chrono::seconds(45));
-    EXPECT_GE(waited, std::chrono::seconds(15));
+    for (auto waited : {delayedWaited, stalledWaited}) {
+        EXPECT_LT(waited, std::chrono::seconds(45));
+        EXPECT_GE(waited, std::chrono::seconds(15));
+    }
 }
 
 TEST_F(FetchTest, HugeReplyIsCutAt64MiB) {
