@@ -12,8 +12,9 @@
 // Each connection carries one request: every reply ends with "Connection: close".
 //
 // The server is bounded in time, so that a test that goes wrong cannot leave it running: it stops
-// by itself after its lifetime (10 minutes unless set otherwise), and a connection whose client
-// sends or reads nothing for 30 seconds is dropped. Typical use:
+// by itself after its lifetime (10 minutes unless Start is given another; Start(0) serves until
+// Stop, for a long-running stand-in), and a connection whose client sends or reads nothing for 30
+// seconds is dropped. Typical use:
 //
 //   LoopbackHttpServer server;
 //   ASSERT_TRUE(server.Start());
