@@ -37,17 +37,6 @@ std::string_view HeaderName(std::string_view line) {
     return colon == std::string_view::npos ? std::string_view() : line.substr(0, colon);
 }
 
-bool SendAll(SOCKET s, const char* data, std::size_t size) {
-    while (size > 0) {
-        int piece = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
-        int sent = send(s, data, piece, 0);
-        if (sent <= 0) return false;
-        data += sent;
-        size -= static_cast<std::size_t>(sent);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string LoopbackRequest::Path() const { return target.substr(0, target.find('?')); }
@@ -135,15 +124,61 @@ void LoopbackHttpServer::Shut() {
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) return;
         stopping_ = true;
-        // Closing the sockets wakes every thread blocked in accept, recv or send.
+        // The accept thread wakes from its select. A connection thread never blocks for longer than
+        // one step of WaitSocket or Pause, notices the stop and ends; its socket is closed only once
+        // the thread has ended, so no thread can use a socket value that has been handed out anew.
         if (listenerOpen_) closesocket(static_cast<SOCKET>(listener_));
         listenerOpen_ = false;
-        for (auto& c : connections_) {
-            shutdown(c->socket, SD_BOTH);
-            closesocket(c->socket);
-        }
     }
     changed_.notify_all();
+}
+
+bool LoopbackHttpServer::Stopping() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return stopping_;
+}
+
+bool LoopbackHttpServer::WaitSocket(std::uintptr_t socketValue, bool forWriting) {
+    SOCKET s = static_cast<SOCKET>(socketValue);
+    auto quietUntil = std::chrono::steady_clock::now() + std::chrono::milliseconds(kIdleMs);
+    for (;;) {
+        if (Stopping()) return false;
+        fd_set ready, failed;
+        FD_ZERO(&ready);
+        FD_ZERO(&failed);
+        FD_SET(s, &ready);
+        FD_SET(s, &failed);
+        timeval step = {0, 100 * 1000};
+        int n = select(0, forWriting ? nullptr : &ready, forWriting ? &ready : nullptr, &failed, &step);
+        if (n == SOCKET_ERROR) return false;
+        if (n > 0) return true;  // ready, or failed: the next call says which
+        if (std::chrono::steady_clock::now() >= quietUntil) return false;
+    }
+}
+
+int LoopbackHttpServer::Receive(std::uintptr_t socketValue, char* buffer, int size) {
+    SOCKET s = static_cast<SOCKET>(socketValue);
+    for (;;) {
+        int got = recv(s, buffer, size, 0);
+        if (got >= 0) return got;
+        if (WSAGetLastError() != WSAEWOULDBLOCK || !WaitSocket(socketValue, false)) return -1;
+    }
+}
+
+bool LoopbackHttpServer::SendAll(std::uintptr_t socketValue, const char* data, std::size_t size) {
+    SOCKET s = static_cast<SOCKET>(socketValue);
+    while (size > 0) {
+        int piece = static_cast<int>(std::min<std::size_t>(size, 1 << 20));
+        int sent = send(s, data, piece, 0);
+        if (sent < 0) {
+            if (WSAGetLastError() != WSAEWOULDBLOCK || !WaitSocket(socketValue, true)) return false;
+            continue;
+        }
+        if (sent == 0) return false;
+        data += sent;
+        size -= static_cast<std::size_t>(sent);
+    }
+    return true;
 }
 
 void LoopbackHttpServer::Stop() {
@@ -155,8 +190,10 @@ void LoopbackHttpServer::Stop() {
         std::lock_guard<std::mutex> lock(mutex_);
         connections.swap(connections_);
     }
-    for (auto& c : connections)
+    for (auto& c : connections) {
         if (c->thread.joinable()) c->thread.join();
+        closesocket(c->socket);
+    }
     listener_ = INVALID_SOCKET;
 }
 
@@ -218,7 +255,8 @@ void LoopbackHttpServer::ReapFinished() {
 
 void LoopbackHttpServer::AcceptLoop() {
     for (;;) {
-        // Wait for a client in short steps, so that the end of the lifetime is noticed.
+        // Wait for a client in short steps, so that a stop and the end of the lifetime are noticed.
+        if (Stopping()) return;
         fd_set ready;
         FD_ZERO(&ready);
         FD_SET(static_cast<SOCKET>(listener_), &ready);
@@ -240,10 +278,10 @@ void LoopbackHttpServer::AcceptLoop() {
         }
         SOCKET s = accept(static_cast<SOCKET>(listener_), nullptr, nullptr);
         if (s == INVALID_SOCKET) return;  // closed by Stop
-        // A client that goes quiet cannot hold its connection thread for ever.
-        DWORD idle = kIdleMs;
-        setsockopt(s, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&idle), sizeof idle);
-        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&idle), sizeof idle);
+        // Non-blocking: the connection thread waits in WaitSocket, which notices a stop and a
+        // client that has gone quiet.
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
         ReapFinished();
         std::lock_guard<std::mutex> lock(mutex_);
         if (stopping_) {
@@ -283,7 +321,7 @@ void LoopbackHttpServer::Serve(Connection* connection) {
     char buffer[16 * 1024];
     while ((end = data.find("\r\n\r\n")) == std::string::npos) {
         if (data.size() > kMaxHeaderBlock) return finish();
-        int got = recv(s, buffer, sizeof buffer, 0);
+        int got = Receive(s, buffer, sizeof buffer);
         if (got <= 0) return finish();
         data.append(buffer, static_cast<std::size_t>(got));
     }
@@ -316,7 +354,7 @@ void LoopbackHttpServer::Serve(Connection* connection) {
     if (!lengthText.empty()) bodyLength = std::min<std::size_t>(std::strtoull(lengthText.c_str(), nullptr, 10), kMaxRequestBody);
     request.body = data.substr(end + 4, bodyLength);
     while (request.body.size() < bodyLength) {
-        int got = recv(s, buffer, static_cast<int>(std::min(sizeof buffer, bodyLength - request.body.size())), 0);
+        int got = Receive(s, buffer, static_cast<int>(std::min(sizeof buffer, bodyLength - request.body.size())));
         if (got <= 0) break;
         request.body.append(buffer, static_cast<std::size_t>(got));
     }

@@ -131,8 +131,15 @@ private:
     // Waits ms milliseconds unless the server stops first; false when it stops.
     bool Pause(unsigned ms);
     void ReapFinished();
-    // Stops accepting and drops every connection without waiting for any thread.
+    // Stops accepting and tells every connection thread to end, without waiting for any.
     void Shut();
+    bool Stopping() const;
+    // Waits until the (non-blocking) socket can be read or written; false when the server stops
+    // or the client has sent or taken nothing for kIdleMs.
+    bool WaitSocket(std::uintptr_t socket, bool forWriting);
+    // recv and send that wait through WaitSocket; Receive gives -1 on failure, 0 at the client's end.
+    int Receive(std::uintptr_t socket, char* buffer, int size);
+    bool SendAll(std::uintptr_t socket, const char* data, std::size_t size);
 
     Handler handler_;
     std::uintptr_t listener_;
