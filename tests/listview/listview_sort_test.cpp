@@ -166,6 +166,51 @@ TEST(ListViewSort, OrdersByKind)
     }
 }
 
+// The order the sort must give, built as its steps say: every row's text inserted into a key list at
+// the position FindSortedInsertPosition gives, its row number into the order list at the same place.
+std::vector<int> OrderByInsertion(const std::vector<std::string>& keys, int kind, bool caseSensitive)
+{
+    TextArray keyList;
+    std::vector<int> order;
+    for (std::size_t r = 0; r < keys.size(); ++r) {
+        const int p = FindSortedInsertPosition(keyList, keys[r], kind, caseSensitive);
+        keyList.insert(keyList.begin() + (p - 1), keys[r]);
+        order.insert(order.begin() + (p - 1), static_cast<int>(r));
+    }
+    return order;
+}
+
+TEST(ListViewSort, SameOrderAsInsertionIntoTheKeyList)
+{
+    // Many ties, and texts that read alike but differ (so a tie in the search lands mid-run).
+    const char* numbers[] = {"1", "1.0", "１", "2", "2元", "-1", "abc", "", "1.00000005", "3e0", "0.5", "2d0"};
+    const char* texts[] = {"a", "A", "b", "B", "甲", "乙", "ａ", "Ａ", "", "ab", "aB", "Ab"};
+    const char* dates[] = {"2015-3-7", "2015年3月7日", "2015-3-7 9:05", "2015年3月7日9时5分", "", "bad",
+                           "2015-2-29", "2014-12-31 23:59:59", "2015-03-07 00:00:00", "1800-1-1 6:00",
+                           "1800-1-1 18:00", "2015.3.8"};
+    const struct {
+        const char* const* pool;
+        int kind;
+        bool caseSensitive;
+    } cases[] = {{numbers, ListViewSortNumber, true}, {texts, ListViewSortText, true},
+                 {texts, ListViewSortText, false},   {dates, ListViewSortDateTime, true}};
+    unsigned seed = 17;
+    for (const auto& c : cases) {
+        for (int round = 0; round < 4; ++round) {
+            std::vector<std::string> keys;
+            for (int r = 0; r < 60; ++r) {
+                seed = seed * 1103515245u + 12345u;
+                keys.push_back(c.pool[(seed >> 16) % 12]);
+            }
+            SCOPED_TRACE("kind " + std::to_string(c.kind) + " round " + std::to_string(round));
+            const std::vector<int> expected = OrderByInsertion(keys, c.kind, c.caseSensitive);
+            EXPECT_EQ(SortedOrder(keys, c.kind, c.caseSensitive, true), expected);
+            EXPECT_EQ(SortedOrder(keys, c.kind, c.caseSensitive, false),
+                      std::vector<int>(expected.rbegin(), expected.rend()));
+        }
+    }
+}
+
 TEST(ListViewSort, EmptyListReadsAndWritesNothing)
 {
     ListViewWindow view(3);
