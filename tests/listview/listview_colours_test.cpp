@@ -84,7 +84,7 @@ TEST_F(ListViewColours, ParentSubclassedOnceUntilCleared)
     EXPECT_TRUE(Entries().empty());
     EXPECT_EQ(ProcOf(view.parent()), &ParentProc);
     EXPECT_GT(view.Received(WM_SHOWWINDOW), 0);  // repainted by hiding and showing
-    EXPECT_TRUE(IsWindowVisible(view.list()));
+    EXPECT_TRUE(GetWindowLongA(view.list(), GWL_STYLE) & WS_VISIBLE);
 
     SetListViewCellColour(view.parent(), view.list(), 0, 1, kRed, kYellow);
     EXPECT_TRUE(table.Subclassed());
@@ -129,6 +129,7 @@ TEST_F(ListViewColours, CustomDrawAnswers)
     for (const auto& c : cases) {
         NMLVCUSTOMDRAW draw{};
         draw.nmcd.hdr.hwndFrom = c.fromList ? view.list() : other.list();
+        draw.nmcd.hdr.idFrom = listview_test::kMadeUpId;
         draw.nmcd.hdr.code = NM_CUSTOMDRAW;
         draw.nmcd.dwDrawStage = c.stage;
         draw.nmcd.dwItemSpec = c.row;
@@ -144,10 +145,39 @@ TEST_F(ListViewColours, CustomDrawAnswers)
         EXPECT_EQ(listview_test::parentNotifications.load(), c.passedOn ? 1 : 0) << c.what;
     }
     // Other messages reach the parent's own procedure.
-    SetWindowTextA(view.parent(), "新标题");
+    SetWindowTextA(view.parent(), "new title");
     char title[32] = {};
     GetWindowTextA(view.parent(), title, sizeof title);
-    EXPECT_STREQ(title, "新标题");
+    EXPECT_STREQ(title, "new title");
+}
+
+// The colours the parent's procedure gives the list view for one cell, as the list view asks
+// for them while it paints.
+struct Answer {
+    COLORREF text, back;
+    friend bool operator==(const Answer&, const Answer&) = default;
+};
+Answer AskCellColours(HWND parent, HWND list, int row, int column)
+{
+    NMLVCUSTOMDRAW draw{};
+    draw.nmcd.hdr.hwndFrom = list;
+    draw.nmcd.hdr.idFrom = listview_test::kMadeUpId;
+    draw.nmcd.hdr.code = NM_CUSTOMDRAW;
+    draw.nmcd.dwDrawStage = CDDS_ITEMPREPAINT | CDDS_SUBITEM;
+    draw.nmcd.dwItemSpec = row;
+    draw.iSubItem = column;
+    SendMessageA(parent, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&draw));
+    return {draw.clrText, draw.clrTextBk};
+}
+
+// Whether this process can draw into memory bitmaps. The Wine 8.0 WoW64 mode gives 32-bit programs
+// no memory device contexts (CreateCompatibleDC fails): the pixel checks are skipped there.
+bool CanDrawIntoBitmaps()
+{
+    HDC dc = CreateCompatibleDC(nullptr);
+    if (!dc) return false;
+    DeleteDC(dc);
+    return true;
 }
 
 // The colour a cell is painted with, from the list view printed into a bitmap.
@@ -172,23 +202,41 @@ COLORREF PaintedBackground(HWND list, int row, int column)
     return pixel;
 }
 
-TEST_F(ListViewColours, PaintedColoursStayAtTheirPositionsAfterASort)
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+TEST_F(ListViewColours, ColoursStayAtTheirPositionsAfterASort)
 {
     ListViewWindow view(2);
-    SendMessageA(view.list(), LVM_SETBKCOLOR, 0, RGB(255, 255, 255));
-    SendMessageA(view.list(), LVM_SETTEXTBKCOLOR, 0, RGB(255, 255, 255));
+    SendMessageA(view.list(), LVM_SETTEXTBKCOLOR, 0, kWhite);
+    view.AddRows({{"3", "丙"}, {"1", "甲"}, {"2", "乙"}});
+    SetListViewCellColour(view.parent(), view.list(), 1, 1, kRed, kYellow);
+    EXPECT_EQ(AskCellColours(view.parent(), view.list(), 1, 1), (Answer{kRed, kYellow}));
+
+    SortListViewByColumn(view.list(), 0);
+    EXPECT_EQ(view.Cell(1, 1), "乙");  // the data moved, the colour did not
+    EXPECT_EQ(Entries(), (std::vector<CellColour>{{1, 1, kRed, kYellow}}));
+    EXPECT_EQ(AskCellColours(view.parent(), view.list(), 1, 1), (Answer{kRed, kYellow}));
+    EXPECT_EQ(AskCellColours(view.parent(), view.list(), 0, 1), (Answer{RGB(0, 0, 0), kWhite}));
+    EXPECT_EQ(AskCellColours(view.parent(), view.list(), 2, 1), (Answer{RGB(0, 0, 0), kWhite}));
+}
+
+TEST_F(ListViewColours, PaintedColoursStayAtTheirPositionsAfterASort)
+{
+    if (!CanDrawIntoBitmaps()) GTEST_SKIP() << "no memory device contexts in this Wine (32-bit GDI)";
+    ListViewWindow view(2);
+    SendMessageA(view.list(), LVM_SETBKCOLOR, 0, kWhite);
+    SendMessageA(view.list(), LVM_SETTEXTBKCOLOR, 0, kWhite);
     view.AddRows({{"3", "丙"}, {"1", "甲"}, {"2", "乙"}});
     SetListViewCellColour(view.parent(), view.list(), 1, 1, kRed, kYellow);
     listview_test::Pump();
     EXPECT_EQ(PaintedBackground(view.list(), 1, 1), kYellow);
-    EXPECT_EQ(PaintedBackground(view.list(), 0, 1), RGB(255, 255, 255));
-    EXPECT_EQ(PaintedBackground(view.list(), 1, 0), RGB(255, 255, 255));
+    EXPECT_EQ(PaintedBackground(view.list(), 0, 1), kWhite);
+    EXPECT_EQ(PaintedBackground(view.list(), 1, 0), kWhite);
 
     SortListViewByColumn(view.list(), 0);
     EXPECT_EQ(view.Cell(1, 1), "乙");
     EXPECT_EQ(PaintedBackground(view.list(), 1, 1), kYellow);
-    EXPECT_EQ(PaintedBackground(view.list(), 0, 1), RGB(255, 255, 255));
-    EXPECT_EQ(Entries(), (std::vector<CellColour>{{1, 1, kRed, kYellow}}));
+    EXPECT_EQ(PaintedBackground(view.list(), 0, 1), kWhite);
 }
 
 TEST_F(ListViewColours, ClosingTheParentKeepsEntriesForTheNextSubclassing)
@@ -236,29 +284,45 @@ TEST_F(ListViewColours, HiddenListViewStaysHidden)
     ShowWindow(view.list(), SW_HIDE);
     SetListViewCellColour(view.parent(), view.list(), 0, 0, kRed, kYellow);
     ClearListViewColours();
-    EXPECT_FALSE(IsWindowVisible(view.list()));
+    EXPECT_FALSE(GetWindowLongA(view.list(), GWL_STYLE) & WS_VISIBLE);
 }
 
 TEST_F(ListViewColours, WorkerColoursWhileTheWindowThreadPaints)
 {
     ListViewWindow view(3);
+    SendMessageA(view.list(), LVM_SETTEXTBKCOLOR, 0, kWhite);
     for (int r = 0; r < 40; ++r) view.AddRow({std::to_string(r), "x", "y"});
-    int paints = 0;
+    const bool pixels = CanDrawIntoBitmaps();
+    SetListViewCellColour(view.parent(), view.list(), 40, 0, kBlue, kGreen);  // subclassed from the start
+    int asked = 0, torn = 0;
     listview_test::RunOnWorker(
         [&] {
-            for (int r = 0; r < 40; ++r)
-                SetListViewCellColour(view.parent(), view.list(), r, r % 3, RGB(r, 0, 0), RGB(0, r, 255));
+            for (int round = 0; round < 5; ++round)
+                for (int r = 0; r < 40; ++r)
+                    SetListViewCellColour(view.parent(), view.list(), r, r % 3, RGB(r, round, 0), RGB(0, r, round));
         },
         [&] {
-            PaintedBackground(view.list(), 0, 0);
-            ++paints;
+            // The window thread answers paints meanwhile: every answer is a whole entry or none.
+            for (int r = 0; r < 40; ++r) {
+                const Answer a = AskCellColours(view.parent(), view.list(), r, r % 3);
+                const bool none = a == Answer{RGB(0, 0, 0), kWhite};
+                const bool whole = GetRValue(a.text) == r && GetGValue(a.back) == r && GetGValue(a.text) == GetBValue(a.back);
+                if (!none && !whole) ++torn;
+                ++asked;
+            }
+            if (pixels) PaintedBackground(view.list(), 0, 0);
         });
-    EXPECT_GT(paints, 0);
+    EXPECT_GT(asked, 0);
+    EXPECT_EQ(torn, 0);
     const auto entries = Entries();
-    ASSERT_EQ(entries.size(), 40u);
-    for (int r = 0; r < 40; ++r) EXPECT_EQ(entries[r], (CellColour{r, r % 3, RGB(r, 0, 0), RGB(0, r, 255)}));
+    ASSERT_EQ(entries.size(), 41u);
+    EXPECT_EQ(entries[0], (CellColour{40, 0, kBlue, kGreen}));
+    for (int r = 0; r < 40; ++r) EXPECT_EQ(entries[r + 1], (CellColour{r, r % 3, RGB(r, 4, 0), RGB(0, r, 4)}));
     EXPECT_EQ(ProcOf(view.parent()), &ListViewColourWindowProc);
-    EXPECT_EQ(PaintedBackground(view.list(), 4, 1), RGB(0, 4, 255));
+    EXPECT_EQ(AskCellColours(view.parent(), view.list(), 4, 1), (Answer{RGB(4, 4, 0), RGB(0, 4, 4)}));
+    if (pixels) {
+        EXPECT_EQ(PaintedBackground(view.list(), 4, 1), RGB(0, 4, 4));
+    }
 }
 
 }  // namespace

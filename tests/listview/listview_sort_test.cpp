@@ -111,7 +111,7 @@ TEST(ListViewSortInsertPosition, TiesAndSearch)
         {{"1", "2", "2", "2", "9"}, "2", ListViewSortNumber, true, 4},  // after the probed key, not the last tie
         {{"1", "2", "3", "4", "5", "6", "7"}, "4.5", ListViewSortNumber, true, 5},
         {{"1", "2", "3", "4", "5", "6", "7"}, "1.5", ListViewSortNumber, true, 2},
-        {{"１", "元3"}, "0.5", ListViewSortNumber, true, 1},          // keys are read afresh: 1 and 0
+        {{"元3", "１"}, "0.5", ListViewSortNumber, true, 2},          // the keys read as 0 and 1
         {{"a", "c"}, "B", ListViewSortText, false, 2},
         {{"a", "c"}, "B", ListViewSortText, true, 1},
         {{"a", "c"}, "B", 7, true, 1},                               // other kinds compare as text
