@@ -71,6 +71,8 @@ const BetweenCase kCases[] = {
     {"<TD>x</TD>", "<td>", "</td>", 1, 1, 0, "<TD>x</td>"},  // the right marker as given
     {"<A>1</a><a>2</A>", "<a>", "</a>", 1, 0, 1, "2"},
     {"<A>1</a><a>2</A>", "<a>", "</a>", 0, 0, 1, ""},
+    // Folding never makes two double-byte characters equal: B0 41 and B0 61 are different characters.
+    {"\xB0" "Ax]\xB0" "ay]", "\xB0" "a", "]", 1, 0, 0, "y"},
     // A marker never matches from the second byte of a double-byte character.
     {"x" LEAD_OPEN "1][2]", "[", "]", 0, 0, 0, "2"},
     {"x[1" LEAD_CLOSE "2]", "[", "]", 0, 0, 0, "1" LEAD_CLOSE "2"},
