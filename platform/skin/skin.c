@@ -382,7 +382,7 @@ static void FillClient(HWND hwnd, HDC dc, HBRUSH brush)
 static void PaintButton(HWND hwnd, HDC dc)
 {
     RECT rect, textRect;
-    char text[512];
+    WCHAR text[512];
     LONG style = GetWindowLongA(hwnd, GWL_STYLE);
     LRESULT state = SendMessageA(hwnd, BM_GETSTATE, 0, 0);
     BOOL pushed = (state & BST_PUSHED) != 0;
@@ -400,8 +400,9 @@ static void PaintButton(HWND hwnd, HDC dc)
         InflateRect(&inner, -1, -1);
         FrameRect(dc, &inner, g_brush[COLOUR_BORDER]);
     }
+    /* The caption in its wide form: no conversion through the ANSI code page can lose a character. */
     text[0] = 0;
-    GetWindowTextA(hwnd, text, sizeof(text));
+    GetWindowTextW(hwnd, text, sizeof(text) / sizeof(text[0]));
     oldFont = SelectObject(dc, font ? (HGDIOBJ)font : GetStockObject(DEFAULT_GUI_FONT));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, enabled ? g_colour[COLOUR_BUTTONTEXT] : g_disabledText);
@@ -411,7 +412,7 @@ static void PaintButton(HWND hwnd, HDC dc)
         OffsetRect(&textRect, 1, 1);
     if (style & BS_MULTILINE)
         format = DT_CENTER | DT_WORDBREAK;
-    DrawTextA(dc, text, -1, &textRect, format);
+    DrawTextW(dc, text, -1, &textRect, format);
     if (focused) {
         RECT focus = rect;
         InflateRect(&focus, -3, -3);
