@@ -1,7 +1,7 @@
 # Sourced by the scripts that run programs under Wine. Needs $build (the build folder).
 # One Wine prefix inside the build folder, Chinese locale (ANSI code page 936), no Mono or Gecko.
 # The Wine that scripts/build-wine.sh builds runs the 32-bit programs through WoW64.
-export PATH="/opt/quovanta-wine/bin:$PATH"
+export PATH="/opt/quovanta-wine10/bin:$PATH"
 build=$(realpath -m "$build")  # Wine takes only an absolute prefix path
 export WINEPREFIX="$build/wineprefix"
 export LC_ALL=zh_CN.UTF-8
