@@ -53,7 +53,7 @@ fi
 
 if [ -z "$jpeg_src" ]; then
     echo "setup: fetching the libjpeg-turbo source package"
-    (cd "$cache" && apt-get source -qq libjpeg-turbo > "$cache/apt-source.log" 2>&1) || die "apt-get source libjpeg-turbo failed"
+    (cd "$cache" && apt-get source -qq libjpeg-turbo/bookworm > "$cache/apt-source.log" 2>&1) || die "apt-get source libjpeg-turbo failed"
     jpeg_src=$(ls -d "$cache"/libjpeg-turbo-*/ | head -n 1)
 fi
 # Wine takes its ANSI code page from the locale: zh_CN.UTF-8 gives code page 936.
