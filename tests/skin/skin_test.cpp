@@ -246,26 +246,6 @@ COLORREF ButtonFace(HWND button)
     return GetPixel(canvas.dc, 6, 6);
 }
 
-// Whether this platform draws into memory device contexts (a pixel set is read back). Where it does
-// not (Wine 8.0 running 32-bit programs through its WoW64, whose GDI drawing calls all fail), the
-// checks of drawn pixels and device-context colours cannot be made.
-bool DrawingAvailable()
-{
-    static const bool available = [] {
-        Canvas canvas;
-        return canvas.dc && SetPixel(canvas.dc, 3, 3, RGB(10, 20, 30)) != CLR_INVALID &&
-               GetPixel(canvas.dc, 3, 3) == RGB(10, 20, 30);
-    }();
-    return available;
-}
-
-#define SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING()                                                           \
-    do {                                                                                                  \
-        if (!DrawingAvailable())                                                                          \
-            GTEST_SKIP() << "this platform draws nothing into device contexts (GDI calls fail): the drawn " \
-                            "colours were not checked";                                                   \
-    } while (0)
-
 HBRUSH g_ownStaticBrush;
 
 LRESULT CALLBACK OwnColoursProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam)
@@ -347,7 +327,6 @@ TEST_F(RealSkin, CarriedSkinColoursTheWindows)
     HWND laterEdit = CreateWindowExA(0, "Edit", "", WS_CHILD, 0, 0, 50, 20, later, nullptr, nullptr, nullptr);
     EXPECT_EQ(AskColours(later, WM_CTLCOLOREDIT, laterEdit).brush, SkinColour(skin, "edit"));
 
-    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();
     const ControlColours editColours = AskColours(window, WM_CTLCOLOREDIT, edit);
     EXPECT_EQ(editColours.back, SkinColour(skin, "edit"));
     EXPECT_EQ(editColours.text, SkinColour(skin, "edittext"));
@@ -381,7 +360,6 @@ TEST_F(RealSkin, HueAndSaturationShiftTheColours)
     AttachSkinFromMemory(skin, 0, 0);
     EXPECT_EQ(AskColours(window, WM_CTLCOLORLISTBOX, nullptr).brush, GetSysColor(COLOR_WINDOW));
 
-    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();
     for (const auto& c : cases) {
         AttachSkinFromMemory(skin, c.hue, c.second);
         EXPECT_EQ(ErasedColour(window), c.window) << c.hue << "/" << c.second;
@@ -407,9 +385,7 @@ TEST_F(RealSkin, DataThatIsNoSkinKeepsTheOrdinaryLook)
         AttachSkinFromMemory(skin, 0, 0);
         AttachSkinFromMemory(*bad, 40, 0);
         EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, edit).brush, GetSysColor(COLOR_WINDOW));
-        if (DrawingAvailable()) {
-            EXPECT_EQ(ErasedColour(window), GetSysColor(COLOR_BTNFACE));
-        }
+        EXPECT_EQ(ErasedColour(window), GetSysColor(COLOR_BTNFACE));
         EXPECT_EQ(static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0)), originalListBack);
         EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), originalProc);
     }
@@ -423,7 +399,6 @@ TEST_F(RealSkin, DataThatIsNoSkinKeepsTheOrdinaryLook)
     AttachSkinFromMemory(scrambled, 0, 0);
     AttachSkinFromMemory(skin, 0, 0);
     EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, edit).brush, SkinColour(skin, "edit"));
-    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();  // the erased colours above
 }
 
 TEST_F(RealSkin, WindowWithItsOwnColoursKeepsThem)
@@ -434,11 +409,8 @@ TEST_F(RealSkin, WindowWithItsOwnColoursKeepsThem)
     AttachSkinFromMemory(CarriedSkinData(), 0, 0);
     const ControlColours colours = AskColours(own, WM_CTLCOLORSTATIC, ownLabel);
     EXPECT_EQ(colours.brush, RGB(1, 2, 3));
-    if (DrawingAvailable()) {
-        EXPECT_EQ(colours.text, RGB(200, 0, 0));
-    }
+    EXPECT_EQ(colours.text, RGB(200, 0, 0));
     DestroyWindow(own);
-    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();  // the text colour above
 }
 
 // The updater's way of calling: ten stacked values, the export taking three.
@@ -460,14 +432,11 @@ TEST_F(RealSkin, UnmappingGivesTheWindowsBack)
     SetSkinLibraryImageForTesting(nullptr);
     EXPECT_EQ(GetWindowLongPtrA(window, GWLP_WNDPROC), originalProc);
     EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, edit).brush, GetSysColor(COLOR_WINDOW));
-    if (DrawingAvailable()) {
-        EXPECT_EQ(ButtonFace(button), GetSysColor(COLOR_BTNFACE));  // drawn by its own procedure again
-    }
+    EXPECT_EQ(ButtonFace(button), GetSysColor(COLOR_BTNFACE));  // drawn by its own procedure again
     EXPECT_EQ(static_cast<COLORREF>(SendMessageA(list, LVM_GETBKCOLOR, 0, 0)), originalListBack);
     // And new windows are left alone.
     HWND later = CreateWindowExA(0, "QuovantaSkinTestPlain", "later", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
                                  nullptr, nullptr, nullptr);
     EXPECT_EQ(GetWindowLongPtrA(later, GWLP_WNDPROC), originalProc);
     DestroyWindow(later);
-    SKIP_THE_DRAWN_CHECKS_WITHOUT_DRAWING();  // the button face above
 }
