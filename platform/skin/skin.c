@@ -12,7 +12,7 @@
  *       starts from the skin's own colours (hue and second value 0). Returns 1 when a skin is on.
  *   int SkinH_AdjustHSV(int hue, int saturation, ...)
  *       Shifts the skin's colours by `hue` degrees (-180..180) and changes their saturation by
- *       `saturation` percent (-100 grey .. 100 full colour), then repaints every window of the process.
+ *       `saturation` percent (-100 grey .. 100 rich colour), then repaints every window of the process.
  *
  * How windows are skinned: each window of the thread is subclassed (its old procedure kept in a window
  * property); a thread-local CBT hook subclasses new windows as they are created. The subclass answers
@@ -98,6 +98,10 @@ static int ClampInt(int value, int low, int high) { return value < low ? low : (
 static int Max3(int a, int b, int c) { return a > b ? (a > c ? a : c) : (b > c ? b : c); }
 static int Min3(int a, int b, int c) { return a < b ? (a < c ? a : c) : (b < c ? b : c); }
 
+/* The saturation (of 255) that the largest positive saturation change moves a colour to: about 45 %,
+ * so that backgrounds stay light enough for dark text. */
+#define RICH_SATURATION 115
+
 /* Hue in tenths of a degree (0..3599), saturation and value 0..255. */
 static COLORREF ShiftColour(COLORREF colour, int hue, int saturation)
 {
@@ -118,9 +122,11 @@ static COLORREF ShiftColour(COLORREF colour, int hue, int saturation)
     h = (h + hue * 10) % 3600;
     if (h < 0)
         h += 3600;
-    if (saturation > 0)
-        s += (255 - s) * saturation / 100;
-    else
+    if (saturation > 0) {
+        /* towards a rich but still light colour; colours already richer keep theirs */
+        if (s < RICH_SATURATION)
+            s += (RICH_SATURATION - s) * saturation / 100;
+    } else
         s = s * (100 + saturation) / 100;
     s = ClampInt(s, 0, 255);
     {

@@ -350,11 +350,19 @@ TEST_F(RealSkin, HueAndSaturationShiftTheColours)
         {-120, 0, RGB(0, 0, 255), RGB(0, 200, 0), RGB(128, 0, 0)},
         {181, 0, RGB(0, 255, 255), RGB(200, 200, 0), RGB(128, 0, 128)},  // kept at 180
         {0, -100, RGB(255, 255, 255), RGB(200, 200, 200), RGB(128, 128, 128)},
+        {0, 100, RGB(255, 0, 0), RGB(0, 0, 200), RGB(0, 128, 0)},  // already richer than the rich colour
     };
     for (const auto& c : cases) {
         AttachSkinFromMemory(skin, c.hue, c.second);
         EXPECT_EQ(AskColours(window, WM_CTLCOLORSTATIC, label).brush, c.window) << c.hue << "/" << c.second;
         EXPECT_EQ(AskColours(window, WM_CTLCOLOREDIT, edit).brush, c.edit) << c.hue << "/" << c.second;
+    }
+    // A light colour gets richer with a positive second value but stays light.
+    const ByteSet pastel = SkinData({{"window", RGB(200, 200, 255)}});
+    for (const auto& [second, expected] : {std::pair{50, RGB(170, 170, 255)}, std::pair{100, RGB(140, 140, 255)},
+                                           std::pair{-100, RGB(255, 255, 255)}}) {
+        AttachSkinFromMemory(pastel, 0, second);
+        EXPECT_EQ(AskColours(window, WM_CTLCOLORSTATIC, label).brush, expected) << second;
     }
     // Colours the skin data leaves out are the system's.
     AttachSkinFromMemory(skin, 0, 0);
