@@ -1,0 +1,88 @@
+#pragma once
+// Inner state of forms and controls, shared by the sources of the forms runtime (not for other code).
+//
+// Threading: every field below except `alive`, `thread` and the constant spec is read and written only
+// on the window thread. Other threads reach the window thread through InvokeOn, which SendMessages a
+// call to the thread's invoker window (a message-only window that lives as long as the thread). The
+// invoker checks `alive` again on the window thread before it runs the call, and `alive` only turns
+// false on the window thread, so a call never runs against a destroyed window.
+#include "runtime/forms.h"
+
+#include <atomic>
+#include <map>
+#include <mutex>
+#include <unordered_map>
+
+struct BrowserSite;
+
+struct ControlState {
+    ControlSpec spec;                 // as declared (kind, name, filter, ...)
+    std::weak_ptr<FormState> form;
+    FormState* formRaw = nullptr;     // valid while alive
+    DWORD thread = 0;
+    std::atomic<bool> alive{false};
+    HWND hwnd = nullptr;              // the control window; nullptr for windowless kinds
+    int id = 0;                       // control id (WM_COMMAND)
+    std::vector<HWND> pages;          // tab control: one page window per tab
+    HMENU menu = nullptr;             // pop-up menu
+    std::vector<UINT> menuIds;        // command id of each menu item
+    UINT_PTR timerId = 0;
+    int interval = 0;
+    int lastPosition = 0;             // slider: position last reported
+    HBITMAP picture = nullptr;        // picture box / label background
+    SIZE pictureSize{0, 0};
+    Text address;                     // browser: last address it was told to show
+    BrowserSite* browser = nullptr;
+    std::shared_ptr<void> data;       // database engine and the like
+    HFONT ownFont = nullptr;          // a font of the control's own (spec.fontName)
+};
+
+struct FormState : std::enable_shared_from_this<FormState> {
+    WindowLayout layout;
+    HWND hwnd = nullptr;
+    DWORD thread = 0;
+    std::atomic<bool> alive{false};
+    std::vector<std::shared_ptr<ControlState>> controls;
+    std::map<Text, std::shared_ptr<ControlState>, std::less<>> byName;
+    std::unordered_map<HWND, ControlState*> byHwnd;
+    std::map<std::pair<Text, Event>, EventHandler> handlers;  // guarded by handlersLock
+    std::mutex handlersLock;
+    std::map<UINT_PTR, ControlState*> timers;
+    std::map<UINT, std::pair<ControlState*, int>> menuCommands;  // command id -> (menu, item index)
+    bool comInitialised = false;
+};
+
+namespace forms_detail {
+
+// Runs `fn` on the window thread of `thread` (directly when that is the calling thread). False when the
+// thread has no invoker window; `stillAlive` is checked on the window thread before `fn` runs.
+bool InvokeOn(DWORD thread, const std::atomic<bool>& stillAlive, const std::function<void()>& fn);
+
+// Runs `fn` for a live control on its window thread; false (nothing run) when the control is dead.
+bool WithControl(const std::shared_ptr<ControlState>& c, const std::function<void(ControlState&)>& fn);
+
+// Raises an event of a control (or of the window when `c` is null) on the window thread.
+void Fire(FormState& form, ControlState* c, Event event, EventArgs args);
+
+// Child-window messages that a container (window, tab page, group box, list view) passes on:
+// WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_VSCROLL, WM_CTLCOLOR*. True when handled (result set).
+bool HandleContainerMessage(FormState& form, HWND container, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+HFONT DefaultFont();
+HFONT FontNamed(const Text& face);
+
+// Pictures (picture.cpp): a 32-bit top-down DIB section from JPEG, GIF or BMP bytes; nullptr when the
+// bytes are not a picture.
+HBITMAP DecodePicture(const ByteSet& bytes, SIZE& size);
+void PaintPicture(HDC dc, const RECT& area, HBITMAP bmp, SIZE size, bool stretch);
+
+// Browser (browser.cpp).
+BrowserSite* CreateBrowser(HWND host);
+void BrowserNavigate(BrowserSite* site, const Text& address);
+void BrowserSetSilent(BrowserSite* site, bool on);
+void BrowserResize(BrowserSite* site, int width, int height);
+void DestroyBrowser(BrowserSite* site);
+
+Text WindowText(HWND hwnd);
+
+}  // namespace forms_detail
