@@ -204,7 +204,7 @@ Text Control::GetText() const
 void Control::SetText(std::string_view text) const
 {
     Text copy(text);
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         switch (c.spec.kind) {
         case K::ComboBox:
             SendMessageA(c.hwnd, CB_SETCURSEL,
@@ -262,7 +262,7 @@ bool Control::Visible() const
 
 void Control::SetVisible(bool on) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.hwnd)
             ShowWindow(c.hwnd, on ? SW_SHOWNA : SW_HIDE);
     });
@@ -277,7 +277,7 @@ bool Control::Enabled() const
 
 void Control::SetEnabled(bool on) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.hwnd)
             EnableWindow(c.hwnd, on);
     });
@@ -299,7 +299,7 @@ Bounds Control::GetBounds() const
 
 void Control::Move(int left, int top) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.hwnd)
             SetWindowPos(c.hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     });
@@ -307,7 +307,7 @@ void Control::Move(int left, int top) const
 
 void Control::SetBounds(Bounds b) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (!c.hwnd)
             return;
         int extra = c.spec.kind == K::ComboBox ? 200 : 0;
@@ -398,7 +398,7 @@ int Control::AddItem(std::string_view text) const
 void Control::InsertItem(int index, std::string_view text) const
 {
     Text copy(text);
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         switch (c.spec.kind) {
         case K::ComboBox:
             SendMessageA(c.hwnd, CB_INSERTSTRING, index, reinterpret_cast<LPARAM>(copy.c_str()));
@@ -414,7 +414,7 @@ void Control::InsertItem(int index, std::string_view text) const
 
 void Control::RemoveItem(int index) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (index < 0)
             return;
         switch (c.spec.kind) {
@@ -428,7 +428,7 @@ void Control::RemoveItem(int index) const
 
 void Control::ClearItems() const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         switch (c.spec.kind) {
         case K::ComboBox: SendMessageA(c.hwnd, CB_RESETCONTENT, 0, 0); break;
         case K::ListBox: SendMessageA(c.hwnd, LB_RESETCONTENT, 0, 0); break;
@@ -440,7 +440,7 @@ void Control::ClearItems() const
 
 void Control::SetItems(const TextArray& items) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (!IsListLike(c.spec.kind))
             return;
         bool combo = c.spec.kind == K::ComboBox;
@@ -472,7 +472,7 @@ int Control::Selection() const
 
 void Control::SetSelection(int index) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         switch (c.spec.kind) {
         case K::ComboBox: SendMessageA(c.hwnd, CB_SETCURSEL, index < 0 ? -1 : index, 0); break;
         case K::ListBox: SendMessageA(c.hwnd, LB_SETCURSEL, index < 0 ? -1 : index, 0); break;
@@ -500,7 +500,7 @@ bool Control::Checked() const
 
 void Control::SetChecked(bool on) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind == K::CheckBox)
             SendMessageA(c.hwnd, BM_SETCHECK, on ? BST_CHECKED : BST_UNCHECKED, 0);
     });
@@ -515,7 +515,7 @@ bool Control::IsDefault() const
 
 void Control::SetDefault(bool on) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind != K::Button && c.spec.kind != K::SuperButton)
             return;
         auto restyle = [](ControlState& b, bool isDefault) {
@@ -545,7 +545,7 @@ int Control::Position() const
 
 void Control::SetPosition(int pos) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind == K::Slider) {
             SendMessageA(c.hwnd, TBM_SETPOS, TRUE, pos);
             c.lastPosition = static_cast<int>(SendMessageA(c.hwnd, TBM_GETPOS, 0, 0));
@@ -577,7 +577,7 @@ int Control::Maximum() const
 
 void Control::SetRange(int low, int high) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind == K::Slider) {
             SendMessageA(c.hwnd, TBM_SETRANGEMIN, FALSE, low);
             SendMessageA(c.hwnd, TBM_SETRANGEMAX, TRUE, high);
@@ -597,7 +597,7 @@ int Control::Interval() const
 
 void Control::SetInterval(int ms) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind != K::Timer || !c.formRaw)
             return;
         HWND owner = c.formRaw->hwnd;
@@ -624,7 +624,7 @@ Text Control::PartText(int part) const
 void Control::SetPartText(int part, std::string_view text) const
 {
     Text copy(text);
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind != K::StatusBar)
             return;
         int parts = static_cast<int>(SendMessageA(c.hwnd, SB_GETPARTS, 0, 0));
@@ -651,7 +651,7 @@ DateTime Control::Date() const
 
 void Control::SetDate(DateTime value) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind != K::DatePicker)
             return;
         SYSTEMTIME st = {};
@@ -712,7 +712,7 @@ Text Control::Address() const
 void Control::Navigate(std::string_view address) const
 {
     Text copy(address);
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind != K::Browser)
             return;
         c.address = copy;
@@ -723,7 +723,7 @@ void Control::Navigate(std::string_view address) const
 
 void Control::SetSilent(bool on) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind != K::Browser)
             return;
         c.spec.silent = on;
@@ -824,14 +824,14 @@ int Control::InsertRowCells(int position, const TextArray& cells) const
 
 void Control::DeleteRow(int row) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind == K::ListView && row >= 0) SendMessageA(c.hwnd, LVM_DELETEITEM, row, 0);
     });
 }
 
 void Control::ClearRows() const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind == K::ListView) SendMessageA(c.hwnd, LVM_DELETEALLITEMS, 0, 0);
     });
 }
@@ -848,7 +848,7 @@ Text Control::Cell(int row, int column) const
 void Control::SetCell(int row, int column, std::string_view text) const
 {
     Text copy(text);
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind == K::ListView) SetCellText(c.hwnd, row, column, copy);
     });
 }
@@ -868,7 +868,7 @@ TextArray Control::RowCells(int row) const
 
 void Control::SetRowImage(int row, int image) const
 {
-    WithControl(state_, [&](ControlState& c) {
+    QueueForControl(state_, [=](ControlState& c) {
         if (c.spec.kind != K::ListView || row < 0 || row >= Rows(c.hwnd))
             return;
         LVITEMA item = {};

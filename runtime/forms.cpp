@@ -4,6 +4,7 @@
 #include "runtime/forms_internal.h"
 
 #include <algorithm>
+#include <deque>
 
 #include <ole2.h>
 
@@ -181,8 +182,20 @@ constexpr UINT kFirstMenuId = 0x2601;
 
 std::mutex g_registryLock;
 std::vector<std::shared_ptr<FormState>> g_forms;    // every window not yet fully destroyed
-std::map<DWORD, HWND> g_invokers;                    // window thread -> its invoker window
-UINT g_invokeMessage = 0;
+UINT g_invokeMessage = 0;   // wParam 0, lParam InvokeCall*: run one call now (after the queue)
+UINT g_drainMessage = 0;    // run the queued writes
+
+// The writes that workers queued for one window thread, in the order they were made.
+struct ThreadQueue {
+    HWND invoker = nullptr;
+    std::mutex lock;
+    std::deque<std::function<void()>> items;
+    bool notified = false;  // a drain message is on its way
+};
+std::map<DWORD, std::shared_ptr<ThreadQueue>> g_queues;  // window thread -> its queue and invoker
+
+// Past this many queued writes a worker waits for the window thread to catch up.
+constexpr std::size_t kMaxQueued = 20000;
 
 thread_local int t_loopDepth = 0;
 thread_local bool t_oleInitialised = false;
@@ -192,14 +205,52 @@ struct InvokeCall {
     const std::function<void()>* fn;
 };
 
+std::shared_ptr<ThreadQueue> QueueOf(DWORD thread)
+{
+    std::lock_guard<std::mutex> lock(g_registryLock);
+    auto it = g_queues.find(thread);
+    return it == g_queues.end() ? nullptr : it->second;
+}
+
+thread_local std::shared_ptr<ThreadQueue> t_queue;  // the queue of this thread, when it is a window thread
+
+// Runs the queued writes, oldest first, until the queue is empty (window thread only).
+void Drain(ThreadQueue& q)
+{
+    for (;;) {
+        std::function<void()> item;
+        {
+            std::lock_guard<std::mutex> guard(q.lock);
+            if (q.items.empty()) {
+                q.notified = false;
+                return;
+            }
+            item = std::move(q.items.front());
+            q.items.pop_front();
+        }
+        item();
+    }
+}
+
+void DrainMine()
+{
+    if (t_queue)
+        Drain(*t_queue);
+}
+
 LRESULT CALLBACK InvokerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
-    if (msg == g_invokeMessage && g_invokeMessage != 0) {
+    if (g_invokeMessage != 0 && msg == g_invokeMessage) {
+        DrainMine();
         auto* call = reinterpret_cast<InvokeCall*>(lp);
         if (call && call->alive->load()) {
             (*call->fn)();
             return 1;
         }
+        return 0;
+    }
+    if (g_drainMessage != 0 && msg == g_drainMessage) {
+        DrainMine();
         return 0;
     }
     return DefWindowProcA(hwnd, msg, wp, lp);
@@ -218,6 +269,7 @@ void RegisterClasses()
                                                      ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
         InitCommonControlsEx(&icc);
         g_invokeMessage = RegisterWindowMessageA("QuovantaInvoke");
+        g_drainMessage = RegisterWindowMessageA("QuovantaDrain");
         HINSTANCE inst = GetModuleHandleA(nullptr);
         WNDCLASSA wc = {};
         wc.hInstance = inst;
@@ -251,24 +303,14 @@ void RegisterClasses()
 
 void EnsureInvoker()
 {
-    DWORD me = GetCurrentThreadId();
-    {
-        std::lock_guard<std::mutex> lock(g_registryLock);
-        auto it = g_invokers.find(me);
-        if (it != g_invokers.end() && IsWindow(it->second))
-            return;
-    }
-    HWND hwnd = CreateWindowExA(0, kInvokerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                GetModuleHandleA(nullptr), nullptr);
+    if (t_queue && IsWindow(t_queue->invoker))
+        return;
+    auto q = std::make_shared<ThreadQueue>();
+    q->invoker = CreateWindowExA(0, kInvokerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                 GetModuleHandleA(nullptr), nullptr);
+    t_queue = q;
     std::lock_guard<std::mutex> lock(g_registryLock);
-    g_invokers[me] = hwnd;
-}
-
-HWND InvokerOf(DWORD thread)
-{
-    std::lock_guard<std::mutex> lock(g_registryLock);
-    auto it = g_invokers.find(thread);
-    return it == g_invokers.end() ? nullptr : it->second;
+    g_queues[GetCurrentThreadId()] = q;
 }
 
 FormState* FormOf(HWND hwnd)
@@ -319,14 +361,17 @@ bool InvokeOn(DWORD thread, const std::atomic<bool>& stillAlive, const std::func
     if (!stillAlive.load())
         return false;
     if (thread == GetCurrentThreadId()) {
+        DrainMine();  // what workers queued before comes first
+        if (!stillAlive.load())
+            return false;
         fn();
         return true;
     }
-    HWND invoker = InvokerOf(thread);
-    if (!invoker)
+    std::shared_ptr<ThreadQueue> q = QueueOf(thread);
+    if (!q)
         return false;
     InvokeCall call{&stillAlive, &fn};
-    return SendMessageA(invoker, g_invokeMessage, 0, reinterpret_cast<LPARAM>(&call)) == 1;
+    return SendMessageA(q->invoker, g_invokeMessage, 0, reinterpret_cast<LPARAM>(&call)) == 1;
 }
 
 bool WithControl(const std::shared_ptr<ControlState>& c, const std::function<void(ControlState&)>& fn)
@@ -335,6 +380,39 @@ bool WithControl(const std::shared_ptr<ControlState>& c, const std::function<voi
         return false;
     ControlState* raw = c.get();
     return InvokeOn(c->thread, c->alive, [&] { fn(*raw); });
+}
+
+void QueueForControl(const std::shared_ptr<ControlState>& c, std::function<void(ControlState&)> fn)
+{
+    if (!c || !c->alive.load())
+        return;
+    if (c->thread == GetCurrentThreadId()) {
+        DrainMine();
+        if (c->alive.load())
+            fn(*c);
+        return;
+    }
+    std::shared_ptr<ThreadQueue> q = QueueOf(c->thread);
+    if (!q)
+        return;
+    bool wake = false;
+    std::size_t queued = 0;
+    {
+        std::lock_guard<std::mutex> guard(q->lock);
+        q->items.push_back([c, fn = std::move(fn)] {
+            if (c->alive.load())
+                fn(*c);
+        });
+        queued = q->items.size();
+        wake = !q->notified;
+        q->notified = true;
+    }
+    // A sent (not posted) wake-up: it keeps its place among the messages this thread sends to the
+    // window thread afterwards, so a raw SendMessage after these writes finds them done.
+    if (wake)
+        SendNotifyMessageA(q->invoker, g_drainMessage, 0, 0);
+    if (queued > kMaxQueued)
+        SendMessageA(q->invoker, g_drainMessage, 0, 0);
 }
 
 void Fire(FormState& form, ControlState* c, Event event, EventArgs args)

@@ -2,10 +2,12 @@
 // Inner state of forms and controls, shared by the sources of the forms runtime (not for other code).
 //
 // Threading: every field below except `alive`, `thread` and the constant spec is read and written only
-// on the window thread. Other threads reach the window thread through InvokeOn, which SendMessages a
-// call to the thread's invoker window (a message-only window that lives as long as the thread). The
-// invoker checks `alive` again on the window thread before it runs the call, and `alive` only turns
-// false on the window thread, so a call never runs against a destroyed window.
+// on the window thread. Other threads reach the window thread through its invoker window (a
+// message-only window that lives as long as the thread): a call that returns something is sent to it
+// (InvokeOn, SendMessage); a write without a result is put in the thread's queue and the invoker is
+// woken with SendNotifyMessage (QueueForControl). Every call first runs what is queued, so each thread's
+// calls keep their order. `alive` is checked again on the window thread before anything runs, and it
+// only turns false on the window thread, so nothing ever runs against a destroyed window.
 #include "runtime/forms.h"
 
 #include <atomic>
@@ -58,8 +60,14 @@ namespace forms_detail {
 // thread has no invoker window; `stillAlive` is checked on the window thread before `fn` runs.
 bool InvokeOn(DWORD thread, const std::atomic<bool>& stillAlive, const std::function<void()>& fn);
 
-// Runs `fn` for a live control on its window thread; false (nothing run) when the control is dead.
+// Runs `fn` for a live control on its window thread and waits for it; false (nothing run) when the
+// control is dead. Writes queued before it by any thread run first.
 bool WithControl(const std::shared_ptr<ControlState>& c, const std::function<void(ControlState&)>& fn);
+
+// A write without a result: on the window thread it runs at once; from another thread it is queued for
+// the window thread (in order, after the writes queued before it) and the call returns. It is dropped
+// when the control is dead by the time its turn comes.
+void QueueForControl(const std::shared_ptr<ControlState>& c, std::function<void(ControlState&)> fn);
 
 // Raises an event of a control (or of the window when `c` is null) on the window thread.
 void Fire(FormState& form, ControlState* c, Event event, EventArgs args);
