@@ -395,7 +395,6 @@ void QueueForControl(const std::shared_ptr<ControlState>& c, std::function<void(
     std::shared_ptr<ThreadQueue> q = QueueOf(c->thread);
     if (!q)
         return;
-    bool wake = false;
     std::size_t queued = 0;
     {
         std::lock_guard<std::mutex> guard(q->lock);
@@ -404,13 +403,15 @@ void QueueForControl(const std::shared_ptr<ControlState>& c, std::function<void(
                 fn(*c);
         });
         queued = q->items.size();
-        wake = !q->notified;
-        q->notified = true;
+        // A sent (not posted) wake-up: it keeps its place among the messages sent to the window thread
+        // afterwards, so a raw SendMessage after these writes finds them done. It is sent under the
+        // lock (SendNotifyMessage does not wait), so that a thread that finds it already on its way
+        // can rely on it arriving before anything that thread sends next.
+        if (!q->notified) {
+            q->notified = true;
+            SendNotifyMessageA(q->invoker, g_drainMessage, 0, 0);
+        }
     }
-    // A sent (not posted) wake-up: it keeps its place among the messages this thread sends to the
-    // window thread afterwards, so a raw SendMessage after these writes finds them done.
-    if (wake)
-        SendNotifyMessageA(q->invoker, g_drainMessage, 0, 0);
     if (queued > kMaxQueued)
         SendMessageA(q->invoker, g_drainMessage, 0, 0);
 }

@@ -14,7 +14,11 @@
 //     list.InsertRow(0, "1");
 //
 // Handles are cheap to copy and can be used from any thread. Every read and write runs on the window
-// thread (a call from another thread is carried there by SendMessage and waits for it). Once the
+// thread. From another thread (a worker), a read or a call that returns a value is carried there by
+// SendMessage and waits for it; a write without a result (SetText, SetCell, ...) is queued for the
+// window thread and returns at once. Each thread's calls keep their order: a read sees every write the
+// same thread made before it, and a raw SendMessage the worker makes to a control window afterwards
+// arrives after its queued writes (the queue's wake-up travels as a sent message too). Once the
 // window has been destroyed its controls are dead: reads give the empty value (empty text, 0, -1,
 // false) and writes do nothing; a dead control never touches a window handle again, so a worker that
 // outlives its window cannot write into a window that reused the handle. A name that the window does
