@@ -7,8 +7,24 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
+
+#include <exdisp.h>
+#include <ole2.h>
 
 namespace {
+
+// Whether this system can make a WebBrowser control at all (without a browser engine it cannot).
+bool WebBrowserCreatable()
+{
+    IUnknown* object = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_WebBrowser, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                  reinterpret_cast<void**>(&object));
+    if (FAILED(hr) || !object)
+        return false;
+    object->Release();
+    return true;
+}
 
 TEST(Browser, WritingTheAddressNavigates)
 {
@@ -31,9 +47,14 @@ TEST(Browser, WritingTheAddressNavigates)
     EXPECT_EQ(browser.Address(), "http://127.0.0.1:9/koushui/index.asp");
     HWND host = browser.Handle();
     EXPECT_EQ(ControlNameOf(host), "超文本浏览框_交易行情");
-    if (browser.BrowserReady()) {
+    // The control is there exactly when the system can make one; either way the address is kept.
+    bool creatable = WebBrowserCreatable();
+    EXPECT_EQ(browser.BrowserReady(), creatable);
+    if (creatable) {
         // The real control sits inside the host window.
         EXPECT_NE(GetWindow(host, GW_CHILD), nullptr);
+    } else {
+        std::printf("note: no WebBrowser control on this system; only the addresses were checked\n");
     }
     PumpFor(100);
     f.Destroy();
