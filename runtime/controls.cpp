@@ -13,26 +13,25 @@ namespace {
 
 using K = ControlKind;
 
+// Texts are read in their wide form (the controls are Unicode windows) and converted here.
 Text ComboItem(HWND h, int index)
 {
-    LRESULT n = SendMessageA(h, CB_GETLBTEXTLEN, index, 0);
+    LRESULT n = SendMessageW(h, CB_GETLBTEXTLEN, index, 0);
     if (n == CB_ERR || n <= 0)
         return Text();
-    Text s(static_cast<std::size_t>(n) + 1, '\0');
-    LRESULT got = SendMessageA(h, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(s.data()));
-    s.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return s;
+    std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+    LRESULT got = SendMessageW(h, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(w.data()));
+    return Narrow(w.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
 }
 
 Text ListBoxItem(HWND h, int index)
 {
-    LRESULT n = SendMessageA(h, LB_GETTEXTLEN, index, 0);
+    LRESULT n = SendMessageW(h, LB_GETTEXTLEN, index, 0);
     if (n == LB_ERR || n <= 0)
         return Text();
-    Text s(static_cast<std::size_t>(n) + 1, '\0');
-    LRESULT got = SendMessageA(h, LB_GETTEXT, index, reinterpret_cast<LPARAM>(s.data()));
-    s.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return s;
+    std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+    LRESULT got = SendMessageW(h, LB_GETTEXT, index, reinterpret_cast<LPARAM>(w.data()));
+    return Narrow(w.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
 }
 
 Text TabItem(HWND h, int index)
@@ -132,13 +131,12 @@ Text StatusPart(HWND h, int part)
     int parts = static_cast<int>(SendMessageA(h, SB_GETPARTS, 0, 0));
     if (part < 0 || part >= parts)
         return Text();
-    int n = LOWORD(SendMessageA(h, SB_GETTEXTLENGTHA, part, 0));
+    int n = LOWORD(SendMessageW(h, SB_GETTEXTLENGTHW, part, 0));
     if (n <= 0)
         return Text();
-    Text s(static_cast<std::size_t>(n) + 1, '\0');
-    SendMessageA(h, SB_GETTEXTA, part, reinterpret_cast<LPARAM>(s.data()));
-    s.resize(static_cast<std::size_t>(n));
-    return s;
+    std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+    SendMessageW(h, SB_GETTEXTW, part, reinterpret_cast<LPARAM>(w.data()));
+    return Narrow(w.data(), wcsnlen(w.data(), static_cast<std::size_t>(n)));
 }
 
 }  // namespace
@@ -236,13 +234,13 @@ void Control::SetText(std::string_view text) const
             c.spec.caption = copy;
             break;
         case K::TransparentLabel:
-            SetWindowTextA(c.hwnd, copy.c_str());
+            SetWindowTextGbk(c.hwnd, copy);
             if (GetWindowLongA(c.hwnd, GWL_STYLE) & WS_VISIBLE)
                 RedrawUnder(c.hwnd);
             break;
         default:
             if (c.hwnd) {
-                SetWindowTextA(c.hwnd, copy.c_str());
+                SetWindowTextGbk(c.hwnd, copy);
                 if (c.picture)
                     InvalidateRect(c.hwnd, nullptr, TRUE);
             }

@@ -170,11 +170,11 @@ ControlSpec Database(std::string_view name)
 
 namespace {
 
-const char kFormClass[] = "QuovantaForm";
-const char kPageClass[] = "QuovantaPage";
-const char kInvokerClass[] = "QuovantaInvoker";
-const char kPictureClass[] = "QuovantaPicture";
-const char kBrowserHostClass[] = "QuovantaBrowserHost";
+const wchar_t kFormClass[] = L"QuovantaForm";
+const wchar_t kPageClass[] = L"QuovantaPage";
+const wchar_t kInvokerClass[] = L"QuovantaInvoker";
+const wchar_t kPictureClass[] = L"QuovantaPicture";
+const wchar_t kBrowserHostClass[] = L"QuovantaBrowserHost";
 const char kNameProperty[] = "ControlName";
 
 constexpr int kFirstControlId = 0x1601;
@@ -253,7 +253,7 @@ LRESULT CALLBACK InvokerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         DrainMine();
         return 0;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -271,7 +271,7 @@ void RegisterClasses()
         g_invokeMessage = RegisterWindowMessageA("QuovantaInvoke");
         g_drainMessage = RegisterWindowMessageA("QuovantaDrain");
         HINSTANCE inst = GetModuleHandleA(nullptr);
-        WNDCLASSA wc = {};
+        WNDCLASSW wc = {};
         wc.hInstance = inst;
         wc.hCursor = LoadCursor(nullptr, IDC_ARROW);
 
@@ -279,25 +279,25 @@ void RegisterClasses()
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
         wc.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
         wc.lpszClassName = kFormClass;
-        RegisterClassA(&wc);
+        RegisterClassW(&wc);
 
         wc.hIcon = nullptr;
         wc.lpfnWndProc = PageProc;
         wc.lpszClassName = kPageClass;
-        RegisterClassA(&wc);
+        RegisterClassW(&wc);
 
-        wc.lpfnWndProc = DefWindowProcA;
+        wc.lpfnWndProc = DefWindowProcW;
         wc.lpszClassName = kPictureClass;
-        RegisterClassA(&wc);
+        RegisterClassW(&wc);
 
         wc.lpszClassName = kBrowserHostClass;
         wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        RegisterClassA(&wc);
+        RegisterClassW(&wc);
 
         wc.lpfnWndProc = InvokerProc;
         wc.hbrBackground = nullptr;
         wc.lpszClassName = kInvokerClass;
-        RegisterClassA(&wc);
+        RegisterClassW(&wc);
     });
 }
 
@@ -306,7 +306,7 @@ void EnsureInvoker()
     if (t_queue && IsWindow(t_queue->invoker))
         return;
     auto q = std::make_shared<ThreadQueue>();
-    q->invoker = CreateWindowExA(0, kInvokerClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+    q->invoker = CreateWindowExW(0, kInvokerClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                                  GetModuleHandleA(nullptr), nullptr);
     t_queue = q;
     std::lock_guard<std::mutex> lock(g_registryLock);
@@ -437,15 +437,42 @@ void Fire(FormState& form, ControlState* c, Event event, EventArgs args)
     handler(args);
 }
 
+std::wstring Widen(std::string_view text)
+{
+    if (text.empty())
+        return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+Text Narrow(const wchar_t* text, std::size_t length)
+{
+    if (!text || length == 0)
+        return Text();
+    int wlen = static_cast<int>(length);
+    int n = WideCharToMultiByte(CP_ACP, 0, text, wlen, nullptr, 0, nullptr, nullptr);
+    Text s(static_cast<std::size_t>(std::max(n, 0)), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, text, wlen, s.data(), n, nullptr, nullptr);
+    return s;
+}
+
 Text WindowText(HWND hwnd)
 {
-    int n = GetWindowTextLengthA(hwnd);
+    int n = GetWindowTextLengthW(hwnd);
     if (n <= 0)
         return Text();
-    Text s(static_cast<std::size_t>(n) + 1, '\0');
-    int got = GetWindowTextA(hwnd, s.data(), n + 1);
-    s.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
-    return s;
+    std::wstring w(static_cast<std::size_t>(n) + 1, L'\0');
+    int got = GetWindowTextW(hwnd, w.data(), n + 1);
+    return Narrow(w.data(), got > 0 ? static_cast<std::size_t>(got) : 0);
+}
+
+void SetWindowTextGbk(HWND hwnd, const Text& text)
+{
+    SetWindowTextW(hwnd, Widen(text).c_str());
 }
 
 HFONT FontNamed(const Text& face)
@@ -553,7 +580,8 @@ bool HandleContainerMessage(FormState& form, HWND container, UINT msg, WPARAM wp
         case ControlKind::Button:
         case ControlKind::SuperButton:
         case ControlKind::CheckBox:
-            if (code == BN_CLICKED) Fire(form, c, Event::Click, {});
+            // A disabled button is never clicked, also not by mouse messages sent to it directly.
+            if (code == BN_CLICKED && IsWindowEnabled(child)) Fire(form, c, Event::Click, {});
             break;
         case ControlKind::Label:
         case ControlKind::TransparentLabel:
@@ -723,13 +751,13 @@ void FormGone(FormState& f)
 LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        return DefWindowProcW(hwnd, msg, wp, lp);
     }
     FormState* f = FormOf(hwnd);
     if (!f)
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        return DefWindowProcW(hwnd, msg, wp, lp);
     LRESULT result = 0;
     if (HandleContainerMessage(*f, hwnd, msg, wp, lp, result))
         return result;
@@ -757,7 +785,7 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         }
         return 0;
     case WM_NCDESTROY: {
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, 0);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
         f->hwnd = nullptr;
         std::shared_ptr<FormState> last;  // released after the lock
         {
@@ -769,26 +797,26 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
                 g_forms.erase(it);
             }
         }
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        return DefWindowProcW(hwnd, msg, wp, lp);
     }
     default:
         break;
     }
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 LRESULT CALLBACK PageProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
 {
     if (msg == WM_NCCREATE) {
-        auto* cs = reinterpret_cast<CREATESTRUCTA*>(lp);
-        SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        return DefWindowProcA(hwnd, msg, wp, lp);
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        return DefWindowProcW(hwnd, msg, wp, lp);
     }
     FormState* f = FormOf(hwnd);
     LRESULT result = 0;
     if (f && HandleContainerMessage(*f, hwnd, msg, wp, lp, result))
         return result;
-    return DefWindowProcA(hwnd, msg, wp, lp);
+    return DefWindowProcW(hwnd, msg, wp, lp);
 }
 
 void PaintLabelWithPicture(ControlState& c, HWND hwnd)
@@ -804,7 +832,8 @@ void PaintLabelWithPicture(ControlState& c, HWND hwnd)
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-        DrawTextA(dc, text.c_str(), static_cast<int>(text.size()), &rc, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+        std::wstring wide = Widen(text);
+        DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rc, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
         SelectObject(dc, old);
     }
     EndPaint(hwnd, &ps);
@@ -910,13 +939,13 @@ struct Builder {
         return p.hwnd;
     }
 
-    HWND Window(DWORD ex, const char* cls, const Text& text, DWORD style, const ControlSpec& s, HWND parent,
+    HWND Window(DWORD ex, const wchar_t* cls, const Text& text, DWORD style, const ControlSpec& s, HWND parent,
                 int id, int extraHeight = 0)
     {
         style |= WS_CHILD | WS_CLIPSIBLINGS;
         if (s.visible) style |= WS_VISIBLE;
         if (!s.enabled) style |= WS_DISABLED;
-        return CreateWindowExA(ex, cls, text.c_str(), style, s.bounds.left, s.bounds.top, s.bounds.width,
+        return CreateWindowExW(ex, cls, Widen(text).c_str(), style, s.bounds.left, s.bounds.top, s.bounds.width,
                                s.bounds.height + extraHeight, parent,
                                reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), inst, nullptr);
     }
@@ -929,7 +958,7 @@ struct Builder {
         HWND h = nullptr;
         switch (s.kind) {
         case ControlKind::TabControl: {
-            h = Window(0, WC_TABCONTROLA, "", WS_CLIPCHILDREN | WS_TABSTOP, s, parent, c.id);
+            h = Window(0, WC_TABCONTROLW, "", WS_CLIPCHILDREN | WS_TABSTOP, s, parent, c.id);
             if (!h) break;
             SendMessageA(h, WM_SETFONT, reinterpret_cast<WPARAM>(Font(s)), FALSE);
             for (std::size_t i = 0; i < s.items.size(); ++i) {
@@ -942,7 +971,7 @@ struct Builder {
             GetClientRect(h, &rc);
             SendMessageA(h, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&rc));
             for (std::size_t i = 0; i < s.items.size(); ++i) {
-                HWND page = CreateWindowExA(WS_EX_CONTROLPARENT, kPageClass, "",
+                HWND page = CreateWindowExW(WS_EX_CONTROLPARENT, kPageClass, L"",
                                             WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS, rc.left, rc.top,
                                             rc.right - rc.left, rc.bottom - rc.top, h, nullptr, inst, &form);
                 c.pages.push_back(page);
@@ -953,41 +982,41 @@ struct Builder {
             break;
         }
         case ControlKind::Button:
-            h = Window(0, "BUTTON", s.caption, (s.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, s,
+            h = Window(0, L"BUTTON", s.caption, (s.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | WS_TABSTOP, s,
                        parent, c.id);
             break;
         case ControlKind::SuperButton:
-            h = Window(0, "BUTTON", s.caption,
+            h = Window(0, L"BUTTON", s.caption,
                        (s.isDefault ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON) | BS_MULTILINE | BS_CENTER | BS_VCENTER |
                            WS_TABSTOP,
                        s, parent, c.id);
             break;
         case ControlKind::Label:
-            h = Window(0, "STATIC", s.caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, s, parent, c.id);
+            h = Window(0, L"STATIC", s.caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, s, parent, c.id);
             break;
         case ControlKind::TransparentLabel:
-            h = Window(WS_EX_TRANSPARENT, "STATIC", s.caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, s, parent, c.id);
+            h = Window(WS_EX_TRANSPARENT, L"STATIC", s.caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, s, parent, c.id);
             break;
         case ControlKind::EditBox:
-            h = Window(WS_EX_CLIENTEDGE, "EDIT", s.caption, ES_AUTOHSCROLL | ES_LEFT | WS_TABSTOP, s, parent,
+            h = Window(WS_EX_CLIENTEDGE, L"EDIT", s.caption, ES_AUTOHSCROLL | ES_LEFT | WS_TABSTOP, s, parent,
                        c.id);
             break;
         case ControlKind::ComboBox:
             // The height of a drop-down list is that of its closed box; the list opens below it.
-            h = Window(0, "COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, s, parent, c.id, 200);
+            h = Window(0, L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, s, parent, c.id, 200);
             for (auto& item : s.items)
                 SendMessageA(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
             SendMessageA(h, CB_SETCURSEL, s.selection, 0);
             break;
         case ControlKind::ListBox:
-            h = Window(WS_EX_CLIENTEDGE, "LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
+            h = Window(WS_EX_CLIENTEDGE, L"LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
                        s, parent, c.id);
             for (auto& item : s.items)
                 SendMessageA(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
             SendMessageA(h, LB_SETCURSEL, s.selection, 0);
             break;
         case ControlKind::ListView: {
-            h = Window(WS_EX_CLIENTEDGE, WC_LISTVIEWA, "", LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP, s, parent,
+            h = Window(WS_EX_CLIENTEDGE, WC_LISTVIEWW, "", LVS_REPORT | LVS_SHOWSELALWAYS | WS_TABSTOP, s, parent,
                        c.id);
             if (!h) break;
             SendMessageA(h, LVM_SETEXTENDEDLISTVIEWSTYLE, 0, LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
@@ -1010,15 +1039,15 @@ struct Builder {
             break;
         }
         case ControlKind::DatePicker:
-            h = Window(0, DATETIMEPICK_CLASSA, "", DTS_SHORTDATEFORMAT | WS_TABSTOP, s, parent, c.id);
+            h = Window(0, DATETIMEPICK_CLASSW, "", DTS_SHORTDATEFORMAT | WS_TABSTOP, s, parent, c.id);
             break;
         case ControlKind::ProgressBar:
-            h = Window(0, PROGRESS_CLASSA, "", 0, s, parent, c.id);
+            h = Window(0, PROGRESS_CLASSW, "", 0, s, parent, c.id);
             SendMessageA(h, PBM_SETRANGE32, s.minimum, s.maximum);
             SendMessageA(h, PBM_SETPOS, s.position, 0);
             break;
         case ControlKind::Slider:
-            h = Window(0, TRACKBAR_CLASSA, "", TBS_HORZ | TBS_AUTOTICKS | WS_TABSTOP, s, parent, c.id);
+            h = Window(0, TRACKBAR_CLASSW, "", TBS_HORZ | TBS_AUTOTICKS | WS_TABSTOP, s, parent, c.id);
             SendMessageA(h, TBM_SETRANGEMIN, FALSE, s.minimum);
             SendMessageA(h, TBM_SETRANGEMAX, FALSE, s.maximum);
             SendMessageA(h, TBM_SETTICFREQ, std::max(1, (s.maximum - s.minimum) / 10), 0);
@@ -1026,7 +1055,7 @@ struct Builder {
             c.lastPosition = static_cast<int>(SendMessageA(h, TBM_GETPOS, 0, 0));
             break;
         case ControlKind::StatusBar: {
-            h = Window(0, STATUSCLASSNAMEA, "", CCS_BOTTOM, s, parent, c.id);
+            h = Window(0, STATUSCLASSNAMEW, "", CCS_BOTTOM, s, parent, c.id);
             if (!h) break;
             std::vector<int> edges;
             int x = 0;
@@ -1046,10 +1075,10 @@ struct Builder {
             break;
         }
         case ControlKind::GroupBox:
-            h = Window(WS_EX_CONTROLPARENT, "BUTTON", s.caption, BS_GROUPBOX | WS_CLIPCHILDREN, s, parent, c.id);
+            h = Window(WS_EX_CONTROLPARENT, L"BUTTON", s.caption, BS_GROUPBOX | WS_CLIPCHILDREN, s, parent, c.id);
             break;
         case ControlKind::CheckBox:
-            h = Window(0, "BUTTON", s.caption, BS_AUTOCHECKBOX | WS_TABSTOP, s, parent, c.id);
+            h = Window(0, L"BUTTON", s.caption, BS_AUTOCHECKBOX | WS_TABSTOP, s, parent, c.id);
             SendMessageA(h, BM_SETCHECK, s.checked ? BST_CHECKED : BST_UNCHECKED, 0);
             break;
         case ControlKind::PictureBox:
@@ -1070,7 +1099,7 @@ struct Builder {
             c.menu = CreatePopupMenu();
             for (std::size_t i = 0; i < s.items.size(); ++i) {
                 UINT id = nextMenuId++;
-                AppendMenuA(c.menu, MF_STRING, id, s.items[i].c_str());
+                AppendMenuW(c.menu, MF_STRING, id, Widen(s.items[i]).c_str());
                 c.menuIds.push_back(id);
                 form.menuCommands[id] = {&c, static_cast<int>(i)};
             }
@@ -1127,7 +1156,7 @@ Form LoadForm(const WindowLayout& layout, const EventTable& events)
         HRESULT hr = OleInitialize(nullptr);
         t_oleInitialised = SUCCEEDED(hr);
     }
-    f->hwnd = CreateWindowExA(WS_EX_CONTROLPARENT, kFormClass, layout.title.c_str(),
+    f->hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Widen(layout.title).c_str(),
                               WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
                               layout.bounds.left, layout.bounds.top, layout.bounds.width, layout.bounds.height,
                               nullptr, nullptr, GetModuleHandleA(nullptr), f.get());
@@ -1184,21 +1213,21 @@ int RunMessageLoop()
     ++t_loopDepth;
     MSG msg;
     while (OpenFormCount() > 0) {
-        BOOL got = GetMessageA(&msg, nullptr, 0, 0);
+        BOOL got = GetMessageW(&msg, nullptr, 0, 0);
         if (got <= 0)
             break;
         HWND root = msg.hwnd ? GetAncestor(msg.hwnd, GA_ROOT) : nullptr;
         bool dialogKey = false;
         if (root && (msg.message == WM_KEYDOWN || msg.message == WM_CHAR || msg.message == WM_SYSKEYDOWN)) {
-            char cls[32] = {};
-            GetClassNameA(root, cls, sizeof(cls));
+            wchar_t cls[32] = {};
+            GetClassNameW(root, cls, 32);
             // Tab, arrow keys and Enter move among the controls as in a dialog.
-            if (lstrcmpA(cls, kFormClass) == 0)
-                dialogKey = IsDialogMessageA(root, &msg) != FALSE;
+            if (lstrcmpW(cls, kFormClass) == 0)
+                dialogKey = IsDialogMessageW(root, &msg) != FALSE;
         }
         if (!dialogKey) {
             TranslateMessage(&msg);
-            DispatchMessageA(&msg);
+            DispatchMessageW(&msg);
         }
     }
     --t_loopDepth;
@@ -1208,13 +1237,13 @@ int RunMessageLoop()
 void ProcessPendingMessages()
 {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             PostQuitMessage(static_cast<int>(msg.wParam));
             return;
         }
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 
@@ -1316,7 +1345,7 @@ void Form::SetTitle(std::string_view title) const
     if (!state_)
         return;
     Text copy(title);
-    InvokeOn(state_->thread, state_->alive, [&] { SetWindowTextA(state_->hwnd, copy.c_str()); });
+    InvokeOn(state_->thread, state_->alive, [&] { SetWindowTextGbk(state_->hwnd, copy); });
 }
 
 bool Form::Visible() const

@@ -12,6 +12,7 @@
 
 #include <atomic>
 #include <map>
+#include <string>
 #include <mutex>
 #include <unordered_map>
 
@@ -91,6 +92,13 @@ void BrowserSetSilent(BrowserSite* site, bool on);
 void BrowserResize(BrowserSite* site, int width, int height);
 void DestroyBrowser(BrowserSite* site);
 
+// Window texts and menu captions. Windows of this runtime are Unicode windows and their texts go
+// through the wide calls, converted from and to the ANSI code page here (what the A calls do on
+// Windows). Wine's window manager converts the texts of ANSI windows, and menu texts, with a code page
+// of its own that is not always the ANSI one (UTF-8 under a WoW64 Wine), which would garble GBK.
+std::wstring Widen(std::string_view text);
+Text Narrow(const wchar_t* text, std::size_t length);
 Text WindowText(HWND hwnd);
+void SetWindowTextGbk(HWND hwnd, const Text& text);
 
 }  // namespace forms_detail
