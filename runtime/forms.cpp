@@ -1230,6 +1230,10 @@ int RunMessageLoop()
             DispatchMessageW(&msg);
         }
     }
+    // The last window's going posted a quit request to wake this loop; it must not outlive the loop
+    // (a later loop or pump of this thread would end at once).
+    if (OpenFormCount() == 0)
+        PeekMessageW(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
     --t_loopDepth;
     return 0;
 }
