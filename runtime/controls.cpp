@@ -253,7 +253,8 @@ bool Control::Visible() const
 {
     bool v = false;
     WithControl(state_, [&](ControlState& c) {
-        v = c.hwnd && (GetWindowLongA(c.hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
+        // (a list view whose repainting is held back for a worker has WS_VISIBLE cleared meanwhile)
+        v = c.hwnd && (c.redrawHeld || (GetWindowLongA(c.hwnd, GWL_STYLE) & WS_VISIBLE) != 0);
     });
     return v;
 }
@@ -261,6 +262,7 @@ bool Control::Visible() const
 void Control::SetVisible(bool on) const
 {
     QueueForControl(state_, [=](ControlState& c) {
+        ResumeRedraw(c);
         if (c.hwnd)
             ShowWindow(c.hwnd, on ? SW_SHOWNA : SW_HIDE);
     });
@@ -798,7 +800,10 @@ int Control::InsertRow(int position, std::string_view text) const
     int row = -1;
     Text copy(text);
     WithControl(state_, [&](ControlState& c) {
-        if (c.spec.kind == K::ListView) row = InsertListRow(c.hwnd, position, copy);
+        if (c.spec.kind != K::ListView)
+            return;
+        HoldRedrawForWorker(c);
+        row = InsertListRow(c.hwnd, position, copy);
     });
     return row;
 }
@@ -811,6 +816,7 @@ int Control::InsertRowCells(int position, const TextArray& cells) const
     WithControl(state_, [&](ControlState& c) {
         if (c.spec.kind != K::ListView)
             return;
+        HoldRedrawForWorker(c);
         row = InsertListRow(c.hwnd, position, cells.empty() ? Text() : cells[0]);
         if (row < 0)
             return;
@@ -847,7 +853,10 @@ void Control::SetCell(int row, int column, std::string_view text) const
 {
     Text copy(text);
     QueueForControl(state_, [=](ControlState& c) {
-        if (c.spec.kind == K::ListView) SetCellText(c.hwnd, row, column, copy);
+        if (c.spec.kind != K::ListView)
+            return;
+        HoldRedrawForWorker(c);
+        SetCellText(c.hwnd, row, column, copy);
     });
 }
 

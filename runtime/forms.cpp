@@ -184,6 +184,8 @@ std::mutex g_registryLock;
 std::vector<std::shared_ptr<FormState>> g_forms;    // every window not yet fully destroyed
 UINT g_invokeMessage = 0;   // wParam 0, lParam InvokeCall*: run one call now (after the queue)
 UINT g_drainMessage = 0;    // run the queued writes
+constexpr UINT_PTR kResumeTimer = 1;  // invoker timer: resume the repainting held back for workers
+constexpr UINT kResumeAfterMs = 100;
 
 // The writes that workers queued for one window thread, in the order they were made.
 struct ThreadQueue {
@@ -213,6 +215,9 @@ std::shared_ptr<ThreadQueue> QueueOf(DWORD thread)
 }
 
 thread_local std::shared_ptr<ThreadQueue> t_queue;  // the queue of this thread, when it is a window thread
+thread_local int t_forWorker = 0;  // > 0 while the window thread runs a call that a worker made
+thread_local std::vector<std::shared_ptr<ControlState>> t_held;  // list views whose repainting is held
+thread_local bool t_resumePosted = false;
 
 // Runs the queued writes, oldest first, until the queue is empty (window thread only).
 void Drain(ThreadQueue& q)
@@ -228,7 +233,9 @@ void Drain(ThreadQueue& q)
             item = std::move(q.items.front());
             q.items.pop_front();
         }
+        ++t_forWorker;
         item();
+        --t_forWorker;
     }
 }
 
@@ -244,13 +251,24 @@ LRESULT CALLBACK InvokerProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         DrainMine();
         auto* call = reinterpret_cast<InvokeCall*>(lp);
         if (call && call->alive->load()) {
+            ++t_forWorker;
             (*call->fn)();
+            --t_forWorker;
             return 1;
         }
         return 0;
     }
     if (g_drainMessage != 0 && msg == g_drainMessage) {
         DrainMine();
+        return 0;
+    }
+    if (msg == WM_TIMER && wp == kResumeTimer) {
+        KillTimer(hwnd, kResumeTimer);
+        t_resumePosted = false;
+        std::vector<std::shared_ptr<ControlState>> held;
+        held.swap(t_held);
+        for (auto& c : held)
+            ResumeRedraw(*c);
         return 0;
     }
     return DefWindowProcW(hwnd, msg, wp, lp);
@@ -380,6 +398,44 @@ bool WithControl(const std::shared_ptr<ControlState>& c, const std::function<voi
         return false;
     ControlState* raw = c.get();
     return InvokeOn(c->thread, c->alive, [&] { fn(*raw); });
+}
+
+void HoldRedrawForWorker(ControlState& c)
+{
+    if (t_forWorker == 0 || c.spec.kind != ControlKind::ListView || !c.hwnd || !c.alive.load())
+        return;
+    DWORD now = GetTickCount();
+    if (c.redrawHeld && now - c.heldSince < 2 * kResumeAfterMs)
+        return;
+    if (c.redrawHeld) {
+        ResumeRedraw(c);  // long enough: show what is there, then hold again
+    } else if (!(GetWindowLongW(c.hwnd, GWL_STYLE) & WS_VISIBLE)) {
+        return;  // nothing is painted anyway (WM_SETREDRAW would make a hidden list visible)
+    }
+    SendMessageW(c.hwnd, WM_SETREDRAW, FALSE, 0);
+    c.redrawHeld = true;
+    c.heldSince = now;
+    if (c.formRaw)
+        for (auto& mine : c.formRaw->controls)
+            if (mine.get() == &c) {
+                t_held.push_back(mine);
+                break;
+            }
+    if (!t_resumePosted && t_queue) {
+        t_resumePosted = true;
+        SetTimer(t_queue->invoker, kResumeTimer, kResumeAfterMs, nullptr);
+    }
+}
+
+void ResumeRedraw(ControlState& c)
+{
+    if (!c.redrawHeld)
+        return;
+    c.redrawHeld = false;
+    if (!c.hwnd || !c.alive.load())
+        return;
+    SendMessageW(c.hwnd, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(c.hwnd, nullptr, TRUE);
 }
 
 void QueueForControl(const std::shared_ptr<ControlState>& c, std::function<void(ControlState&)> fn)
@@ -875,6 +931,14 @@ LRESULT CALLBACK ControlSubclassProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp, 
     case WM_ERASEBKGND:
         if (c->spec.kind == ControlKind::PictureBox)
             return 1;
+        if (c->spec.kind == ControlKind::GroupBox) {
+            // A group box paints only its frame and caption; the area inside it (it clips its own
+            // controls) gets the face colour here, or it would show whatever was there before.
+            RECT rc;
+            GetClientRect(hwnd, &rc);
+            FillRect(reinterpret_cast<HDC>(wp), &rc, GetSysColorBrush(COLOR_BTNFACE));
+            return 1;
+        }
         if (c->spec.kind == ControlKind::Label && c->picture)
             return 1;
         break;

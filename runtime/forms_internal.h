@@ -38,6 +38,8 @@ struct ControlState {
     BrowserSite* browser = nullptr;
     std::shared_ptr<void> data;       // database engine and the like
     HFONT ownFont = nullptr;          // a font of the control's own (spec.fontName)
+    bool redrawHeld = false;          // list view: repainting held back during a worker's burst of writes
+    DWORD heldSince = 0;
 };
 
 struct FormState : std::enable_shared_from_this<FormState> {
@@ -76,6 +78,13 @@ void Fire(FormState& form, ControlState* c, Event event, EventArgs args);
 // Child-window messages that a container (window, tab page, group box, list view) passes on:
 // WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_VSCROLL, WM_CTLCOLOR*. True when handled (result set).
 bool HandleContainerMessage(FormState& form, HWND container, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+// List views written by a worker: repainting (and the scroll-bar updates of every insertion) is held
+// back while the worker's calls keep coming and resumes a tenth of a second later, so that the list
+// shows the rows as they arrive some ten times a second. Window thread only; nothing happens for calls
+// made on the window thread itself.
+void HoldRedrawForWorker(ControlState& c);
+void ResumeRedraw(ControlState& c);
 
 HFONT DefaultFont();
 HFONT FontNamed(const Text& face);
