@@ -1,0 +1,133 @@
+// The deal statistics of 10,000 deals (the text sums, the two number sorts of the work lists and the
+// average), alone and as the date query runs them over 10,000 rows of 成交信息; and a whole latest-deal
+// query that fills 160 rows from two pages of 80 served on the loopback interface, with the waits at 0.
+// Run: scripts/wine-run.sh build build/bench/bench_deal_query.exe
+#include "client/deal_query.h"
+#include "client/program_state.h"
+#include "replica/deal_pages.h"
+#include "runtime/seams.h"
+#include "runtime/workers.h"
+#include "support/loopback_http_server.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+class NoWait final : public WaitSeam {
+public:
+    void Wait(int) override { ProcessPendingMessages(); }
+};
+
+class AnswerOk final : public MessageBoxSeam {
+public:
+    int Show(const Text&, const Text&, unsigned) override { return IDOK; }
+};
+
+double Milliseconds(LARGE_INTEGER a, LARGE_INTEGER b)
+{
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return 1000.0 * static_cast<double>(b.QuadPart - a.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+WindowLayout BenchLayout()
+{
+    using namespace ui;
+    WindowLayout w{"成交量性能", {50, 50, 1000, 640}, true, {}};
+    w.Add(Tab("选择夹1", {0, 0, 1000, 640}, {"5173成交量查询", "5173成交量统计"}));
+    for (const char* name : {"游戏列表_游戏名_显", "游戏列表_游戏名_编号", "商品类型_类型_显", "商品类型_类型_隐",
+                             "游戏分区_大区_显", "游戏分区_大区_隐", "游戏伺服_服务器_显", "游戏伺服_服务器_隐"})
+        w.Add(ListBox(name, {6, 32, 240, 200}).In("选择夹1", 0));
+    w.Add(TransparentLabel("状态", "", {6, 536, 240, 16}).In("选择夹1", 0).Hide());
+    AddDealQueryControls(w);
+    w.Add(StatusBar("状态条1", {0, 592, 914, 30}, {520, 200, -1}));
+    return w;
+}
+
+}  // namespace
+
+int main()
+{
+    NoWait noWait;
+    AnswerOk answerOk;
+    SetWaitSeam(&noWait);
+    SetMessageBoxSeam(&answerOk);
+
+    // Statistics of 10,000 deals.
+    TextArray prices, unitPrices;
+    for (int i = 0; i < 10000; ++i) {
+        const replica::SampleDeal d = replica::MakeSampleDeal(i, "梦幻西游", "游戏币");
+        prices.push_back(PriceNumberText(d.price));
+        unitPrices.push_back(UnitPriceNumberText(d.unitPrice));
+    }
+    std::vector<double> runs;
+    DealStatistics s;
+    for (int k = 0; k < 5; ++k) {
+        LARGE_INTEGER a, b;
+        QueryPerformanceCounter(&a);
+        s = ComputeDealStatistics(prices, unitPrices);
+        QueryPerformanceCounter(&b);
+        runs.push_back(Milliseconds(a, b));
+    }
+    std::printf("statistics of 10,000 deals:                %8.1f ms (median of 5; total %s, average %s)\n",
+                Median(runs), s.priceTotal.c_str(), s.averageUnitPrice.c_str());
+
+    Form form = LoadForm(BenchLayout());
+    Control list = form.Control("成交信息");
+    for (int i = 0; i < 10000; ++i) {
+        const replica::SampleDeal d = replica::MakeSampleDeal(i, "梦幻西游", "游戏币");
+        list.InsertRowCells(-1, {std::to_string(10000 - i), d.name, d.gameServer, d.goodsType, d.price, d.unitPrice,
+                                 d.dealTime.substr(2), d.address});
+    }
+    runs.clear();
+    for (int k = 0; k < 3; ++k) {
+        LARGE_INTEGER a, b;
+        QueryPerformanceCounter(&a);
+        ComputeDateStatistics(form);
+        QueryPerformanceCounter(&b);
+        runs.push_back(Milliseconds(a, b));
+    }
+    std::printf("date statistics over 10,000 rows:          %8.1f ms (median of 3)\n", Median(runs));
+
+    // A whole query of two full pages.
+    LoopbackHttpServer server([](const LoopbackRequest& r) {
+        std::vector<replica::SampleDeal> deals;
+        const bool second = r.target.find("&pg=2&") != std::string::npos;
+        for (int i = 0; i < 80; ++i) deals.push_back(replica::MakeSampleDeal(second ? 80 + i : i, "梦幻西游", "游戏币"));
+        return LoopbackReply::Ok(replica::DealListPageHtml(deals, 2, second ? 2 : 1, "160"));
+    });
+    if (!server.Start()) {
+        std::printf("no loopback server\n");
+        return 1;
+    }
+    SetEnvironmentVariableA("QUOVANTA_DEALLIST_HOST", server.HostAndPort().c_str());
+    Control game = form.Control("游戏列表_游戏名_编号");
+    game.SetSelection(game.AddItem("1002"));
+    runs.clear();
+    for (int k = 0; k < 5; ++k) {
+        LARGE_INTEGER a, b;
+        QueryPerformanceCounter(&a);
+        HANDLE worker = StartWorkerKept([form] { QueryLatestDeals(form); });
+        WaitHandlePumping(worker, INFINITE);
+        CloseHandle(worker);
+        const int rows = list.RowCount();  // the last queued writes are done
+        QueryPerformanceCounter(&b);
+        runs.push_back(Milliseconds(a, b));
+        if (rows != 160) std::printf("unexpected row count %d\n", rows);
+    }
+    std::printf("query of 2 pages, 160 rows, waits at 0:    %8.1f ms (median of 5, %zu requests)\n", Median(runs),
+                server.RequestCount());
+    form.Destroy();
+    SetWaitSeam(nullptr);
+    SetMessageBoxSeam(nullptr);
+    return 0;
+}
