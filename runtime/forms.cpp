@@ -552,33 +552,34 @@ HFONT FontNamed(const Text& face)
 }
 
 namespace {
-int CALLBACK FaceFound(const LOGFONTA*, const TEXTMETRICA*, DWORD, LPARAM found)
+// True when a font of this face really exists: a face that the system only substitutes by another
+// (Wine maps 宋体 to whatever Chinese font it has) reports the other face's name once selected.
+bool FaceInstalled(const char* face, const char* alias)
 {
-    *reinterpret_cast<bool*>(found) = true;
-    return 0;
-}
-
-bool FaceInstalled(const char* face)
-{
+    HFONT font = FontNamed(face);
     HDC dc = GetDC(nullptr);
-    LOGFONTA lf = {};
-    lf.lfCharSet = DEFAULT_CHARSET;
-    lstrcpynA(lf.lfFaceName, face, LF_FACESIZE);
-    bool found = false;
-    EnumFontFamiliesExA(dc, &lf, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
+    HGDIOBJ old = SelectObject(dc, font);
+    wchar_t got[LF_FACESIZE] = {};
+    GetTextFaceW(dc, LF_FACESIZE, got);
+    SelectObject(dc, old);
     ReleaseDC(nullptr, dc);
-    return found;
+    return lstrcmpiW(got, Widen(face).c_str()) == 0 || lstrcmpiW(got, Widen(alias).c_str()) == 0;
 }
 }  // namespace
 
-// The font of every window: SimSun (宋体) where installed, else a Chinese font the system has.
+// The font of every window: SimSun (宋体) where installed, else a Chinese font the system has. Of
+// WenQuanYi Zen Hei the variant with hand-made 12-pixel glyphs comes first: the outline one loses
+// strokes at this size.
 HFONT DefaultFont()
 {
     static HFONT font = [] {
-        const char* faces[] = {"宋体", "SimSun", "新宋体", "NSimSun", "WenQuanYi Zen Hei", "文泉驿正黑"};
-        for (const char* face : faces)
-            if (FaceInstalled(face))
-                return FontNamed(face);
+        const char* faces[][2] = {{"宋体", "SimSun"},
+                                  {"新宋体", "NSimSun"},
+                                  {"WenQuanYi Zen Hei Sharp", "文泉驿点阵正黑"},
+                                  {"WenQuanYi Zen Hei", "文泉驿正黑"}};
+        for (auto& face : faces)
+            if (FaceInstalled(face[0], face[1]))
+                return FontNamed(face[0]);
         return FontNamed("宋体");
     }();
     return font;
