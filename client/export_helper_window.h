@@ -1,0 +1,14 @@
+#pragma once
+// ExportHelperWindow: a window that is never shown, holding the database control 外部数据库1 that the
+// list-view export uses. The export loads it for the length of one export and closes it afterwards.
+#include "runtime/forms.h"
+
+WindowLayout ExportHelperWindowLayout();
+EventTable ExportHelperWindowEvents();
+
+// Loads the window (hidden) on the calling thread.
+Form LoadExportHelperWindow();
+
+void OnExportHelperWindowCreated(const EventArgs& args);
+// Closes the database connection of 外部数据库1.
+void OnExportHelperWindowClosing(const EventArgs& args);
