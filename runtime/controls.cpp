@@ -4,6 +4,7 @@
 #include "runtime/seams.h"
 
 #include <algorithm>
+#include <climits>
 
 #include <oleauto.h>
 
@@ -54,9 +55,18 @@ int Columns(HWND h)
     return header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
 }
 
-Text CellText(HWND h, int row, int column)
+// Every message costs time (under Wine a good deal of it), so the cell calls below ask the list view
+// nothing beforehand: a column is checked against the declared ones (the header only past them), and
+// a row out of range is refused by the list view itself.
+bool HasColumn(const ControlState& c, int column)
 {
-    if (row < 0 || column < 0 || row >= Rows(h) || column >= Columns(h))
+    return column >= 0 && (column < static_cast<int>(c.spec.columns.size()) || column < Columns(c.hwnd));
+}
+
+Text CellText(const ControlState& c, int row, int column)
+{
+    HWND h = c.hwnd;
+    if (row < 0 || !HasColumn(c, column))
         return Text();
     std::vector<char> buf(256);
     for (;;) {
@@ -71,9 +81,10 @@ Text CellText(HWND h, int row, int column)
     }
 }
 
-void SetCellText(HWND h, int row, int column, const Text& text)
+void SetCellText(const ControlState& c, int row, int column, const Text& text)
 {
-    if (row < 0 || column < 0 || row >= Rows(h) || column >= Columns(h))
+    HWND h = c.hwnd;
+    if (row < 0 || !HasColumn(c, column))
         return;
     LVITEMA item = {};
     item.iSubItem = column;
@@ -83,10 +94,10 @@ void SetCellText(HWND h, int row, int column, const Text& text)
 
 int InsertListRow(HWND h, int position, const Text& text)
 {
-    int count = Rows(h);
+    // An index past the end appends.
     LVITEMA item = {};
     item.mask = LVIF_TEXT;
-    item.iItem = (position < 0 || position > count) ? count : position;
+    item.iItem = position < 0 ? INT_MAX : position;
     item.pszText = const_cast<char*>(text.c_str());
     return static_cast<int>(SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
 }
@@ -183,7 +194,7 @@ Text Control::GetText() const
             t = TabItem(c.hwnd, static_cast<int>(SendMessageA(c.hwnd, TCM_GETCURSEL, 0, 0)));
             break;
         case K::ListView:
-            t = CellText(c.hwnd, FirstSelected(c.hwnd), 0);
+            t = CellText(c, FirstSelected(c.hwnd), 0);
             break;
         case K::Timer:
         case K::PopupMenu:
@@ -346,7 +357,7 @@ Text Control::Item(int index) const
             if (index < static_cast<int>(c.spec.items.size()))
                 t = c.spec.items[static_cast<std::size_t>(index)];
             break;
-        case K::ListView: t = CellText(c.hwnd, index, 0); break;
+        case K::ListView: t = CellText(c, index, 0); break;
         default: break;
         }
     });
@@ -371,7 +382,7 @@ TextArray Control::Items() const
             case K::ComboBox: out.push_back(ComboItem(c.hwnd, i)); break;
             case K::ListBox: out.push_back(ListBoxItem(c.hwnd, i)); break;
             case K::TabControl: out.push_back(TabItem(c.hwnd, i)); break;
-            default: out.push_back(CellText(c.hwnd, i, 0)); break;
+            default: out.push_back(CellText(c, i, 0)); break;
             }
         }
     });
@@ -821,7 +832,7 @@ int Control::InsertRowCells(int position, const TextArray& cells) const
         if (row < 0)
             return;
         for (std::size_t i = 1; i < cells.size(); ++i)
-            SetCellText(c.hwnd, row, static_cast<int>(i), cells[i]);
+            SetCellText(c, row, static_cast<int>(i), cells[i]);
     });
     return row;
 }
@@ -844,7 +855,7 @@ Text Control::Cell(int row, int column) const
 {
     Text t;
     WithControl(state_, [&](ControlState& c) {
-        if (c.spec.kind == K::ListView) t = CellText(c.hwnd, row, column);
+        if (c.spec.kind == K::ListView) t = CellText(c, row, column);
     });
     return t;
 }
@@ -856,7 +867,7 @@ void Control::SetCell(int row, int column, std::string_view text) const
         if (c.spec.kind != K::ListView)
             return;
         HoldRedrawForWorker(c);
-        SetCellText(c.hwnd, row, column, copy);
+        SetCellText(c, row, column, copy);
     });
 }
 
@@ -868,7 +879,7 @@ TextArray Control::RowCells(int row) const
             return;
         int n = Columns(c.hwnd);
         for (int i = 0; i < n; ++i)
-            out.push_back(CellText(c.hwnd, row, i));
+            out.push_back(CellText(c, row, i));
     });
     return out;
 }
