@@ -2,11 +2,13 @@
 // main window's tab 选择夹1, and their events.
 #include "client/deal_query.h"
 
+#include "client/main_window.h"
+
 namespace {
 
-constexpr char kTab[] = "选择夹1";
-constexpr int kQueryPage = 0;
-constexpr int kStatisticsPage = 1;
+constexpr const char* kTab = kMainTab;
+constexpr int kQueryPage = kPageDealQuery;
+constexpr int kStatisticsPage = kPageStatistics;
 
 std::vector<ColumnSpec> DealColumns(const char* gameServerTitle)
 {
@@ -59,6 +61,8 @@ void AddDealQueryControls(WindowLayout& w)
     for (const char* name : {"透明标签_量副", "透明标签_总副", "透明标签_低金", "透明标签_高金", "透明标签_低单",
                              "透明标签_高单", "透明标签_平均"})
         w.Add(TransparentLabel(name, "", {0, 0, 60, 20}).In(kTab, kQueryPage).Hide());
+    // The sort direction of 成交信息, "降" or "升" (the created handler starts it at "降"); never shown.
+    w.Add(TransparentLabel("透明标签_排序", "", {0, 0, 60, 20}).In(kTab, kQueryPage).Hide());
 
     // Page 1: the statistics list.
     w.Add(ListView("统计列表", {5, 5, 980, 490},
