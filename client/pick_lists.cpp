@@ -41,21 +41,25 @@ void ShowStatus(const Form& form, std::string_view text, bool barOnly = false)
     form.Control(kStatusBar).SetPartText(1, text);
 }
 
-// Window thread: replaces the items of every list by its own array, all arrays being as long as the
-// first. Should the control refuse an item (out of memory), the lists stop at the last item that all
-// of them took, so twins never go out of step.
-void FillLists(const std::vector<Control>& lists, const std::vector<const TextArray*>& items)
+// Window thread: replaces the items of every list by its own array (no array: the list is emptied),
+// all arrays being as long as the first. Should the control refuse an item (out of memory), the lists
+// stop at the last item that all of them took, so twins never go out of step.
+void FillLists(const std::vector<Control>& lists, std::vector<const TextArray*> items)
 {
+    static const TextArray none;
+    items.resize(lists.size(), &none);
     std::vector<HWND> handles;
+    std::vector<bool> redraw;  // visible lists are redrawn once, at the end
     for (const Control& list : lists) {
         HWND h = list.Kind() == ControlKind::ListBox ? list.Handle() : nullptr;
         handles.push_back(h);
-        if (h) {
+        redraw.push_back(h && IsWindowVisible(h));
+        if (redraw.back())
             SendMessageA(h, WM_SETREDRAW, FALSE, 0);
+        if (h)
             SendMessageA(h, LB_RESETCONTENT, 0, 0);
-        } else {
+        else
             list.ClearItems();
-        }
     }
     std::size_t count = items.empty() ? 0 : items[0]->size();
     for (std::size_t k = 0; k < lists.size(); ++k) {
@@ -69,8 +73,8 @@ void FillLists(const std::vector<Control>& lists, const std::vector<const TextAr
     for (std::size_t i = 0; i < count; ++i) {
         std::size_t k = 0;
         for (; k < lists.size(); ++k) {
-            const Text& text = i < items[k]->size() ? (*items[k])[i] : Text();
-            bool ok = handles[k] ? SendMessageA(handles[k], LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())) >= 0
+            const char* text = i < items[k]->size() ? (*items[k])[i].c_str() : "";
+            bool ok = handles[k] ? SendMessageA(handles[k], LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)) >= 0
                                  : lists[k].AddItem(text) >= 0;
             if (!ok)
                 break;
@@ -81,10 +85,10 @@ void FillLists(const std::vector<Control>& lists, const std::vector<const TextAr
             break;
         }
     }
-    for (HWND h : handles) {
-        if (h) {
-            SendMessageA(h, WM_SETREDRAW, TRUE, 0);
-            InvalidateRect(h, nullptr, TRUE);
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+        if (redraw[k]) {
+            SendMessageA(handles[k], WM_SETREDRAW, TRUE, 0);
+            InvalidateRect(handles[k], nullptr, TRUE);
         }
     }
 }
