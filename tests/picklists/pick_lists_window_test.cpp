@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
@@ -416,7 +417,7 @@ TEST_F(PickListWindow, OverlappingGamePicksLeaveTheListsOfTheLastPick)
     server_->ClearRequests();
     form_.Control("状态").SetText("");
     Pick(kGameNames, first);
-    ASSERT_TRUE(server_->WaitForRequests(1, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return server_->RequestCount() >= 1; }));
     Pick(kGameNames, second);
     ASSERT_TRUE(PumpUntil([&] { return Label() == "分区类型 列表载入完成！"; }, 10000));
     PumpFor(1500);  // the late reply has come and gone
@@ -439,13 +440,13 @@ TEST_F(PickListWindow, OverlappingGameLoadsLeaveEveryListWhole)
 {
     Open(false);
     auto other = GeneratedCatalogue(300);
-    std::atomic<int> asked{0};
+    auto asked = std::make_shared<std::atomic<int>>(0);
     // The first request to arrive is answered late with the sample games, the second at once with
     // made-up ones.
-    SetOverride([&, other](const LoopbackRequest& r) -> std::optional<LoopbackReply> {
+    SetOverride([this, asked, other](const LoopbackRequest& r) -> std::optional<LoopbackReply> {
         if (r.target.find("GETALLGAMESDATAv31") == std::string::npos)
             return std::nullopt;
-        if (asked++ == 0) {
+        if ((*asked)++ == 0) {
             LoopbackReply reply = LoopbackReply::Ok(AllGamesPage(*catalogue_));
             reply.delayMs = 700;
             return reply;
@@ -453,7 +454,7 @@ TEST_F(PickListWindow, OverlappingGameLoadsLeaveEveryListWhole)
         return LoopbackReply::Ok(AllGamesPage(*other));
     });
     StartLoadAllGames(form_);
-    ASSERT_TRUE(server_->WaitForRequests(1, 5000));
+    ASSERT_TRUE(PumpUntil([&] { return server_->RequestCount() >= 1; }));
     StartLoadAllGames(form_);
     ASSERT_TRUE(PumpUntil([&] { return Label() == "游戏名 列表载入完成！"; }, 10000));
     PumpFor(1200);

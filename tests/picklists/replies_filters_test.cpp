@@ -122,7 +122,7 @@ TEST(PickListFilters, LetterOfTheFirstTwoBytes)
         {"地下城与勇士", "D"},
         {"3D坦克", "D"},       // two single-byte characters: 3 is no letter
         {"QQ三国", "Q"},
-        {"LaTale", "LA"},      // each of the two letters, either case
+        {"LaTale", "AL"},      // each of the two letters, either case
         {"cs online", "CS"},
         {"Q版三国", "Q"},      // a letter and the first byte of a Chinese character
         {"丄丄", ""},          // 0x81 0x41: the second byte looks like "A" but is no letter
