@@ -12,6 +12,7 @@
 #include "runtime/workers.h"
 
 #include <atomic>
+#include <memory>
 #include <optional>
 #include <vector>
 
@@ -93,10 +94,20 @@ void FillLists(const std::vector<Control>& lists, std::vector<const TextArray*> 
     }
 }
 
-// Window thread: the current items of a pair of lists.
-PickItems ReadPair(const Form& form, const Text& names, const Text& ids)
+// The full game lists of a page as they were last filled, kept beside the hidden lists (in the data
+// slot of the full name list) so that a filter need not read every item back out of the controls.
+// Written and read on the window thread only.
+void KeepFullGames(const Form& form, const GamePickPage& page, std::shared_ptr<PickItems> games)
 {
-    return {form.Control(names).Items(), form.Control(ids).Items()};
+    form.Control(page.allNames).SetData(std::move(games));
+}
+
+// Window thread: the full game lists of a page.
+PickItems FullGames(const Form& form, const GamePickPage& page)
+{
+    if (auto kept = std::static_pointer_cast<PickItems>(form.Control(page.allNames).Data()))
+        return *kept;
+    return {form.Control(page.allNames).Items(), form.Control(page.allIds).Items()};
 }
 
 // Window thread: the visible game pair of a page rebuilt from a filter's result.
@@ -138,6 +149,9 @@ void RunLoadAllGames(const Form& form, unsigned generation)
     RunOnWindowThread(form.Control(query.visibleNames), [&] {
         if (generation != g_gamesGeneration.load())
             return;  // a later load fills the lists
+        auto kept = std::make_shared<PickItems>(games);
+        KeepFullGames(form, query, kept);
+        KeepFullGames(form, monitor, kept);
         FillLists({form.Control(query.visibleNames), form.Control(query.allNames), form.Control(query.visibleIds),
                    form.Control(query.allIds), form.Control(monitor.visibleNames), form.Control(monitor.allNames),
                    form.Control(monitor.visibleIds), form.Control(monitor.allIds)},
@@ -231,13 +245,13 @@ void LetterFilterChanged(const Form& form, const GamePickPage& page)
     }
     if (choice.size() != 1 || choice[0] < 'A' || choice[0] > 'Z')
         return;
-    ShowGames(form, page, FilterGamesByLetter(ReadPair(form, page.allNames, page.allIds), choice[0]));
+    ShowGames(form, page, FilterGamesByLetter(FullGames(form, page), choice[0]));
 }
 
 void KeywordSearchClicked(const Form& form, const GamePickPage& page)
 {
     Text keyword = form.Control(page.keywordBox).GetText();
-    ShowGames(form, page, FilterGamesByKeyword(ReadPair(form, page.allNames, page.allIds), keyword));
+    ShowGames(form, page, FilterGamesByKeyword(FullGames(form, page), keyword));
 }
 
 GamePickPage PageWithSuffix(const char* suffix)
