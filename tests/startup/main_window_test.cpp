@@ -148,7 +148,8 @@ TEST_F(MainWindowTest, CreatedHandlerSkinsAndArmsTheUpdateTimer)
     EXPECT_EQ(RecordedAttachArgs[1], static_cast<uint32_t>(CarriedSkinData().size()));
     EXPECT_EQ(RecordedAttachArgs[2], 0u);
 
-    EXPECT_EQ(C("透明标签_排序").GetText(), "降");  // the sort direction of 成交信息 starts descending
+    EXPECT_EQ(C("透明标签_排序").GetText(), "降");
+    EXPECT_EQ(GetFocus(), H("字母分类"));  // the user starts with the letter filter  // the sort direction of 成交信息 starts descending
     EXPECT_EQ(DealQueryBusy.load(), 0);
     EXPECT_EQ(MainWindow, form);
     EXPECT_EQ(DateKey, MakeDateKey(C("日期框1").Date()));
