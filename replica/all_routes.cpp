@@ -7,11 +7,8 @@
 ReplicaRoutes AllReplicaRoutes()
 {
     ReplicaRoutes routes;
-    AddPickListRoutes(routes, SampleCatalogue());
-    routes.Add("/list/viewlastestdeallist.aspx", [](const ReplicaRequest& r) {
-        ReplicaPage page;
-        page.body = replica::DealListReply(r.target);
-        return std::optional<ReplicaPage>(page);
-    });
+    const auto catalogue = SampleCatalogue();
+    AddPickListRoutes(routes, catalogue);
+    AddDealListRoutes(routes, catalogue);
     return routes;
 }

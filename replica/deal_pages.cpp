@@ -9,23 +9,6 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
-// The value of one query key of a target ("" when it is not there).
-std::string QueryValue(std::string_view target, std::string_view key)
-{
-    const std::size_t q = target.find('?');
-    if (q == std::string_view::npos) return {};
-    std::string_view query = target.substr(q + 1);
-    while (!query.empty()) {
-        const std::size_t amp = query.find('&');
-        std::string_view pair = query.substr(0, amp);
-        const std::size_t eq = pair.find('=');
-        if (pair.substr(0, eq) == key) return std::string(eq == std::string_view::npos ? "" : pair.substr(eq + 1));
-        if (amp == std::string_view::npos) break;
-        query.remove_prefix(amp + 1);
-    }
-    return {};
-}
-
 // "1280" as "1,280".
 std::string WithThousands(long long yuan)
 {
@@ -36,27 +19,6 @@ std::string WithThousands(long long yuan)
         out += digits[i];
     }
     return out;
-}
-
-struct SampleGame {
-    const char* id;
-    const char* name;
-    const char* goodsType;
-    int deals;            // deals in all
-    const char* footer;   // the count the footer gives; nullptr: the number of deals
-};
-
-const SampleGame kGames[] = {
-    {"1001", "问道", "游戏币", 6, "1234"},
-    {"1002", "梦幻西游", "游戏币", 183, nullptr},
-    {"1003", "魔兽世界(国服)", "装备", 80, nullptr},
-};
-
-const SampleGame* FindGame(std::string_view id)
-{
-    for (const SampleGame& g : kGames)
-        if (id == g.id) return &g;
-    return nullptr;
 }
 
 }  // namespace
@@ -140,30 +102,7 @@ std::string DealListPageHtml(const std::vector<SampleDeal>& deals, int pageCount
     return h;
 }
 
-bool IsDealListPath(std::string_view path) { return path == "/list/viewlastestdeallist.aspx"; }
-
-std::string DealListReply(std::string_view target)
-{
-    const SampleGame* game = FindGame(QueryValue(target, "gm"));
-    if (!game) return DealListPageHtml({}, 0, 1, "0");
-    const int pageSize = 80;
-    const int pages = (game->deals + pageSize - 1) / pageSize;
-    int page = std::atoi(QueryValue(target, "pg").c_str());
-    if (page < 1) page = 1;
-    std::vector<SampleDeal> deals;
-    for (int i = (page - 1) * pageSize; i < game->deals && i < page * pageSize; ++i) {
-        SampleDeal d = MakeSampleDeal(i, game->name, game->goodsType);
-        // The first game shows a unit price the way some sellers enter it: without its unit.
-        if (game == &kGames[0] && i == 2) d.unitPrice = "0.0215";
-        deals.push_back(std::move(d));
-    }
-    const std::string footer = game->footer ? game->footer : std::to_string(game->deals);
-    return DealListPageHtml(deals, pages, page, footer);
-}
-
 }  // namespace replica
-
-#if __has_include("replica/replica_routes.h")
 
 namespace {
 
@@ -229,5 +168,3 @@ void AddDealListRoutes(ReplicaRoutes& routes, std::shared_ptr<const ReplicaCatal
         return std::optional<ReplicaPage>(std::move(page));
     });
 }
-
-#endif

@@ -2,12 +2,12 @@
 // The replica's latest-deal list pages ("/list/viewlastestdeallist.aspx"), written as the platform
 // writes them: a page-count line, a table of deal records and a footer with the deal count.
 //
-// Sample games (the query key gm):
-//   "1001"  one page of 6 deals; a unit price without "元"; the footer says 共 1234 单
-//   "1002"  three pages: 80, 80 and 23 deals, prices with thousands separators
-//   "1003"  one full page of 80 deals
-//   any other game: no deal (a page count of 0)
-// The area, server and goods-type keys (ga, gs, bt) only show in the deals' texts.
+// The pages of the catalogue's games are served by AddDealListRoutes (below); the builders are used by
+// the tests as well.
+#include "replica/replica_routes.h"
+#include "replica/sample_data.h"
+
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -33,19 +33,7 @@ std::string DealListPageHtml(const std::vector<SampleDeal>& deals, int pageCount
 // Deal number `index` (0 and up) of a made-up sample: its texts depend on the index alone.
 SampleDeal MakeSampleDeal(int index, std::string_view gameName, std::string_view goodsType);
 
-// The replica's reply body for a deal-list request target ("/list/...aspx?...&gm=1002&...&pg=2&ps=80").
-std::string DealListReply(std::string_view target);
-
-// True for the path the replica serves these pages at.
-bool IsDealListPath(std::string_view path);
-
 }  // namespace replica
-
-#if __has_include("replica/replica_routes.h")
-#include "replica/replica_routes.h"
-#include "replica/sample_data.h"
-
-#include <memory>
 
 // The deal-list pages of the catalogue's games: 问道 one page of 6 deals (one unit price without "元",
 // the footer says 共 1234 单), 梦幻西游 three pages (80, 80 and 23 deals), 魔兽世界(国服) one full page
@@ -54,4 +42,3 @@ bool IsDealListPath(std::string_view path);
 // the game's own.
 std::string DealListPage(const ReplicaCatalogue& catalogue, const ReplicaRequest& request);
 void AddDealListRoutes(ReplicaRoutes& routes, std::shared_ptr<const ReplicaCatalogue> catalogue);
-#endif
