@@ -63,55 +63,45 @@ bool ScanNumber(std::string_view s, bool skipCommas, Buffer& buf)
     NumberCursor cur{s, skipCommas};
     std::size_t len = 0;
     unsigned char c = cur.Peek(len);
-    while (IsBlank(c)) {
+    auto advance = [&] {
         cur.i += len;
         c = cur.Peek(len);
-    }
-    if (c == '+' || c == '-') {
-        if (c == '-')
-            buf.push_back('-');
-        cur.i += len;
-        c = cur.Peek(len);
-    }
-    bool digits = false;
-    while (IsDigit(c)) {
-        buf.push_back(static_cast<char>(c));
-        digits = true;
-        cur.i += len;
-        c = cur.Peek(len);
-    }
-    if (c == '.') {
-        buf.push_back('.');
-        cur.i += len;
-        c = cur.Peek(len);
+    };
+    // An optional sign; only a minus is kept.
+    auto takeSign = [&] {
+        if (c == '+' || c == '-') {
+            if (c == '-')
+                buf.push_back('-');
+            advance();
+        }
+    };
+    // A run of digits (possibly none); true when there was at least one.
+    auto takeDigits = [&] {
+        bool any = false;
         while (IsDigit(c)) {
             buf.push_back(static_cast<char>(c));
-            digits = true;
-            cur.i += len;
-            c = cur.Peek(len);
+            any = true;
+            advance();
         }
+        return any;
+    };
+    while (IsBlank(c))
+        advance();
+    takeSign();
+    bool digits = takeDigits();
+    if (c == '.') {
+        buf.push_back('.');
+        advance();
+        digits = takeDigits() || digits;
     }
     if (!digits)
         return false;
     if (c == 'e' || c == 'E' || c == 'd' || c == 'D') {
         const std::size_t mark = buf.size();
         buf.push_back('e');
-        cur.i += len;
-        c = cur.Peek(len);
-        if (c == '+' || c == '-') {
-            if (c == '-')
-                buf.push_back('-');
-            cur.i += len;
-            c = cur.Peek(len);
-        }
-        bool expDigits = false;
-        while (IsDigit(c)) {
-            buf.push_back(static_cast<char>(c));
-            expDigits = true;
-            cur.i += len;
-            c = cur.Peek(len);
-        }
-        if (!expDigits)  // "12e" or "12e+": the letter is not part of the number
+        advance();
+        takeSign();
+        if (!takeDigits())  // "12e" or "12e+": the letter is not part of the number
             buf.resize(mark);
     }
     return true;
