@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "runtime/datetime.h"
+#include "runtime/window_thread.h"
 
 namespace {
 
@@ -248,31 +249,6 @@ Text ReadCell(HWND listView, int row, int column, std::vector<char>& buffer)
     }
 }
 
-// Holds back the repainting of a shown list view while many of its cells change, and repaints it
-// once at the end: each changed cell would otherwise invalidate its part of the control, which costs
-// more than the change itself. A hidden list view is left alone (turning its redraw back on would
-// show it).
-class RedrawHeldBack {
-public:
-    explicit RedrawHeldBack(HWND listView)
-        : listView_(listView), held_(listView && (GetWindowLongA(listView, GWL_STYLE) & WS_VISIBLE))
-    {
-        if (held_) SendMessageA(listView_, WM_SETREDRAW, FALSE, 0);
-    }
-    ~RedrawHeldBack()
-    {
-        if (!held_) return;
-        SendMessageA(listView_, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(listView_, nullptr, TRUE);
-    }
-    RedrawHeldBack(const RedrawHeldBack&) = delete;
-    RedrawHeldBack& operator=(const RedrawHeldBack&) = delete;
-
-private:
-    HWND listView_;
-    bool held_;
-};
-
 void WriteCell(HWND listView, int row, int column, const Text& text)
 {
     LVITEMA item{};
@@ -281,66 +257,14 @@ void WriteCell(HWND listView, int row, int column, const Text& text)
     SendMessageA(listView, LVM_SETITEMTEXTA, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
 }
 
-// Runs `work` on the thread that owns `window` and waits for it. A helper called from a worker
-// thread would otherwise wait on the window thread once for every message it sends to the control,
-// and under Wine each such wait costs a round trip through the server (a sort of 10,000 rows of
-// 8 columns takes some 40 seconds that way instead of a quarter of one). The work is handed over
-// by a call-window-procedure hook on that thread, which sees one registered message sent to the
-// window; the work itself still speaks to the controls only through their messages. When the hand
-// over is not possible, the work runs on the calling thread.
-struct WindowThreadJob {
-    static constexpr WPARAM kMagic = 0x51564C56;  // "QVLV"
-    const std::function<void()>* work;
-    HHOOK hook = nullptr;
-    bool unhooked = false;
-    bool done = false;
-    std::exception_ptr failure;
-};
-
-UINT WindowThreadJobMessage()
+// Runs `work` on the thread that owns the list view: a helper called from a worker thread would
+// otherwise wait on the window thread once for every message it sends to the control (a sort of
+// 10,000 rows of 8 columns would take some 40 seconds that way instead of a quarter of one). The work
+// itself speaks to the controls only through their messages. A list view of a thread that cannot be
+// reached is worked on from the calling thread.
+void RunOnListViewThread(HWND listView, const std::function<void()>& work)
 {
-    static const UINT message = RegisterWindowMessageA("Quovanta.ListViewWindowThreadJob");
-    return message;
-}
-
-LRESULT CALLBACK WindowThreadJobHook(int code, WPARAM wParam, LPARAM lParam)
-{
-    if (code == HC_ACTION) {
-        const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (call->message == WindowThreadJobMessage() && call->message != 0 && call->wParam == WindowThreadJob::kMagic) {
-            auto* job = reinterpret_cast<WindowThreadJob*>(call->lParam);
-            if (!job->done) {
-                job->done = true;
-                // While the hook is in place every message of this thread passes through it, which
-                // under Wine costs a server request each: it goes before the work starts.
-                job->unhooked = UnhookWindowsHookEx(job->hook) != FALSE;
-                try {
-                    (*job->work)();
-                } catch (...) {
-                    job->failure = std::current_exception();
-                }
-            }
-        }
-    }
-    return CallNextHookEx(nullptr, code, wParam, lParam);
-}
-
-void RunOnWindowThread(HWND window, const std::function<void()>& work)
-{
-    DWORD process = 0;
-    const DWORD owner = window ? GetWindowThreadProcessId(window, &process) : 0;
-    HHOOK hook = nullptr;
-    if (owner && owner != GetCurrentThreadId() && process == GetCurrentProcessId() && WindowThreadJobMessage())
-        hook = SetWindowsHookExA(WH_CALLWNDPROC, &WindowThreadJobHook, nullptr, owner);
-    if (!hook) {
-        work();
-        return;
-    }
-    WindowThreadJob job{&work, hook};
-    SendMessageA(window, WindowThreadJobMessage(), WindowThreadJob::kMagic, reinterpret_cast<LPARAM>(&job));
-    if (!job.unhooked) UnhookWindowsHookEx(hook);
-    if (job.failure) std::rethrow_exception(job.failure);
-    if (!job.done) work();  // the window thread never saw the message (the window went away)
+    if (!RunOnWindowThread(listView, work) && IsWindow(listView)) work();
 }
 
 }  // namespace
@@ -452,7 +376,7 @@ void SortRows(HWND listView, int column, int kind, bool caseSensitive, bool asce
             const int source = ascending ? order[q] : order[m - 1 - q];
             cells[j] = ReadCell(listView, source, k, buffer);
         }
-        RedrawHeldBack held(listView);
+        RedrawHold held(listView);
         for (std::size_t j = 0; j < cells.size(); ++j)
             WriteCell(listView, static_cast<int>(j / columns), static_cast<int>(j % columns), cells[j]);
     }
@@ -463,7 +387,7 @@ void AppendRows(HWND source, HWND destination)
     const int n = RowCount(source);
     const int columns = ColumnCount(source);
     std::vector<char> buffer;
-    RedrawHeldBack held(n > 0 ? destination : nullptr);
+    RedrawHold held(n > 0 ? destination : nullptr);
     for (int r = 0; r < n; ++r) {
         char empty[1] = {};
         LVITEMA item{};
@@ -482,7 +406,7 @@ int SortListViewByColumn(HWND listView, int column, int kind, bool caseSensitive
 {
     const DWORD start = GetTickCount();
     if (kind < ListViewSortNumber || kind > ListViewSortLogical) kind = ListViewSortText;
-    RunOnWindowThread(listView, [&] { SortRows(listView, column, kind, caseSensitive, ascending); });
+    RunOnListViewThread(listView, [&] { SortRows(listView, column, kind, caseSensitive, ascending); });
     return static_cast<int>(GetTickCount() - start);
 }
 
@@ -490,5 +414,5 @@ void AppendListViewRows(HWND source, HWND destination)
 {
     // Both lists are spoken to from the destination's thread; the source is usually a list of the
     // same window.
-    RunOnWindowThread(destination, [&] { AppendRows(source, destination); });
+    RunOnListViewThread(destination, [&] { AppendRows(source, destination); });
 }

@@ -2,9 +2,11 @@
 // nothing for a dead control, so the defaults below are what a closed window's controls read as.
 #include "runtime/forms_internal.h"
 #include "runtime/seams.h"
+#include "runtime/window_thread.h"
 
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include <oleauto.h>
 
@@ -63,12 +65,14 @@ bool HasColumn(const ControlState& c, int column)
     return column >= 0 && (column < static_cast<int>(c.spec.columns.size()) || column < Columns(c.hwnd));
 }
 
-Text CellText(const ControlState& c, int row, int column)
+// `buf` is a buffer the caller may keep for the next cell.
+Text CellText(const ControlState& c, int row, int column, std::vector<char>& buf)
 {
     HWND h = c.hwnd;
     if (row < 0 || !HasColumn(c, column))
         return Text();
-    std::vector<char> buf(256);
+    if (buf.size() < 256)
+        buf.resize(256);
     for (;;) {
         LVITEMA item = {};
         item.iSubItem = column;
@@ -79,6 +83,12 @@ Text CellText(const ControlState& c, int row, int column)
             return Text(buf.data(), static_cast<std::size_t>(std::max(n, 0)));
         buf.resize(buf.size() * 4);
     }
+}
+
+Text CellText(const ControlState& c, int row, int column)
+{
+    std::vector<char> buf;
+    return CellText(c, row, column, buf);
 }
 
 void SetCellText(const ControlState& c, int row, int column, const Text& text)
@@ -264,8 +274,9 @@ bool Control::Visible() const
 {
     bool v = false;
     WithControl(state_, [&](ControlState& c) {
-        // (a list view whose repainting is held back for a worker has WS_VISIBLE cleared meanwhile)
-        v = c.hwnd && (c.redrawHeld || (GetWindowLongA(c.hwnd, GWL_STYLE) & WS_VISIBLE) != 0);
+        // (a control whose repainting is held back has WS_VISIBLE cleared meanwhile)
+        if (c.hwnd && !RedrawHeld(c.hwnd, &v))
+            v = (GetWindowLongA(c.hwnd, GWL_STYLE) & WS_VISIBLE) != 0;
     });
     return v;
 }
@@ -273,9 +284,10 @@ bool Control::Visible() const
 void Control::SetVisible(bool on) const
 {
     QueueForControl(state_, [=](ControlState& c) {
-        ResumeRedraw(c);
-        if (c.hwnd)
-            ShowWindow(c.hwnd, on ? SW_SHOWNA : SW_HIDE);
+        if (!c.hwnd)
+            return;
+        SetHeldVisibility(c.hwnd, on);
+        ShowWindow(c.hwnd, on ? SW_SHOWNA : SW_HIDE);
     });
 }
 
@@ -455,12 +467,10 @@ void Control::SetItems(const TextArray& items) const
         if (!IsListLike(c.spec.kind))
             return;
         bool combo = c.spec.kind == K::ComboBox;
-        SendMessageA(c.hwnd, WM_SETREDRAW, FALSE, 0);
+        RedrawHold hold(c.hwnd);
         SendMessageA(c.hwnd, combo ? CB_RESETCONTENT : LB_RESETCONTENT, 0, 0);
         for (auto& item : items)
             SendMessageA(c.hwnd, combo ? CB_ADDSTRING : LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-        SendMessageA(c.hwnd, WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(c.hwnd, nullptr, TRUE);
     });
 }
 
@@ -880,6 +890,107 @@ TextArray Control::RowCells(int row) const
         int n = Columns(c.hwnd);
         for (int i = 0; i < n; ++i)
             out.push_back(CellText(c, row, i));
+    });
+    return out;
+}
+
+namespace {
+
+// Window thread: `rows` into the list from `position` on; the number of rows the list took.
+int InsertRowsNow(const ControlState& c, int position, const std::vector<TextArray>& rows)
+{
+    const int columns = std::max(static_cast<int>(c.spec.columns.size()), Columns(c.hwnd));
+    int at = position < 0 ? INT_MAX : position;
+    int taken = 0;
+    for (const TextArray& cells : rows) {
+        const int row = InsertListRow(c.hwnd, at, cells.empty() ? Text() : cells[0]);
+        if (row < 0)
+            break;  // out of memory: the rows taken so far stay
+        const int n = std::min(static_cast<int>(cells.size()), columns);
+        for (int k = 1; k < n; ++k) {
+            if (cells[static_cast<std::size_t>(k)].empty())
+                continue;
+            LVITEMA item = {};
+            item.iSubItem = k;
+            item.pszText = const_cast<char*>(cells[static_cast<std::size_t>(k)].c_str());
+            SendMessageA(c.hwnd, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+        }
+        ++taken;
+        at = row + 1;
+    }
+    return taken;
+}
+
+}  // namespace
+
+// Holds a list view's repainting for one batch of rows. A worker's batches share one hold for as long as
+// they keep coming (the list is repainted some five to ten times a second meanwhile, so the rows show as
+// they arrive without a repaint for every page); the window thread's own batch is held to its end.
+class BatchHold {
+public:
+    explicit BatchHold(ControlState& c)
+    {
+        HoldRedrawForWorker(c);
+        if (!RedrawHeld(c.hwnd))
+            hold_.emplace(c.hwnd);
+    }
+
+private:
+    std::optional<RedrawHold> hold_;
+};
+
+int Control::InsertRows(int position, const std::vector<TextArray>& rows) const
+{
+    int taken = 0;
+    WithControl(state_, [&](ControlState& c) {
+        if (c.spec.kind != K::ListView || rows.empty())
+            return;
+        BatchHold hold(c);
+        taken = InsertRowsNow(c, position, rows);
+    });
+    return taken;
+}
+
+void Control::SetRows(const std::vector<TextArray>& rows) const
+{
+    WithControl(state_, [&](ControlState& c) {
+        if (c.spec.kind != K::ListView)
+            return;
+        BatchHold hold(c);
+        SendMessageA(c.hwnd, LVM_DELETEALLITEMS, 0, 0);
+        if (!rows.empty())
+            SendMessageA(c.hwnd, LVM_SETITEMCOUNT, rows.size(), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+        InsertRowsNow(c, -1, rows);
+    });
+}
+
+std::vector<TextArray> Control::AllRows() const
+{
+    std::vector<TextArray> out;
+    WithControl(state_, [&](ControlState& c) {
+        if (c.spec.kind != K::ListView)
+            return;
+        const int n = Rows(c.hwnd), columns = Columns(c.hwnd);
+        std::vector<char> buf;
+        out.assign(static_cast<std::size_t>(std::max(n, 0)), TextArray(static_cast<std::size_t>(columns)));
+        for (int r = 0; r < n; ++r)
+            for (int k = 0; k < columns; ++k)
+                out[static_cast<std::size_t>(r)][static_cast<std::size_t>(k)] = CellText(c, r, k, buf);
+    });
+    return out;
+}
+
+TextArray Control::ColumnCells(int column) const
+{
+    TextArray out;
+    WithControl(state_, [&](ControlState& c) {
+        if (c.spec.kind != K::ListView || !HasColumn(c, column))
+            return;
+        const int n = Rows(c.hwnd);
+        std::vector<char> buf;
+        out.reserve(static_cast<std::size_t>(std::max(n, 0)));
+        for (int r = 0; r < n; ++r)
+            out.push_back(CellText(c, r, column, buf));
     });
     return out;
 }

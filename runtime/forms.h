@@ -293,6 +293,20 @@ public:
     void SetCell(int row, int column, std::string_view text) const;
     TextArray RowCells(int row) const;
     void SetRowImage(int row, int image) const;
+
+    // Batches of rows: each is one step on the window thread with the list's repainting held back
+    // and one repaint at its end, however many rows it writes (see runtime/window_thread.h). A row is
+    // given as its cells, cell 0 the row's own text; cells past the list's columns are left out,
+    // missing ones stay empty.
+    // Inserts `rows` as consecutive rows from `position` (-1 or past the end: appended), rows[0] at
+    // `position`. Returns how many rows the list took.
+    int InsertRows(int position, const std::vector<TextArray>& rows) const;
+    // Replaces all rows by `rows`.
+    void SetRows(const std::vector<TextArray>& rows) const;
+    // Every cell of every row (as many cells as the list has columns), read in one step.
+    std::vector<TextArray> AllRows() const;
+    // The cells of one column, top to bottom, read in one step.
+    TextArray ColumnCells(int column) const;
     void SetImageList(HIMAGELIST list) const;  // small images of column 0; the control owns it
     Text ColumnTitle(int column) const;
     int ColumnWidth(int column) const;

@@ -26,6 +26,7 @@ struct ControlState {
     std::atomic<bool> alive{false};
     HWND hwnd = nullptr;              // the control window; nullptr for windowless kinds
     int id = 0;                       // control id (WM_COMMAND)
+    WNDPROC previousProc = nullptr;   // the control window's own procedure, behind ControlProc
     std::vector<HWND> pages;          // tab control: one page window per tab
     HMENU menu = nullptr;             // pop-up menu
     std::vector<UINT> menuIds;        // command id of each menu item
@@ -38,7 +39,7 @@ struct ControlState {
     BrowserSite* browser = nullptr;
     std::shared_ptr<void> data;       // database engine and the like
     HFONT ownFont = nullptr;          // a font of the control's own (spec.fontName)
-    bool redrawHeld = false;          // list view: repainting held back during a worker's burst of writes
+    bool redrawHeld = false;          // list view: a hold of its repainting for a worker's burst of writes
     DWORD heldSince = 0;
 };
 
@@ -78,6 +79,17 @@ void Fire(FormState& form, ControlState* c, Event event, EventArgs args);
 // Child-window messages that a container (window, tab page, group box, list view) passes on:
 // WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_VSCROLL, WM_CTLCOLOR*. True when handled (result set).
 bool HandleContainerMessage(FormState& form, HWND container, UINT msg, WPARAM wp, LPARAM lp, LRESULT& result);
+
+// True when `thread` is a window thread of this runtime (it has an invoker window).
+bool HasInvoker(DWORD thread);
+
+// The count of holds of a control window's repainting (RedrawHold, runtime/window_thread.h), window
+// thread only: the first hold turns the redraw off, the last one turns it back on, keeps a hidden
+// control hidden and repaints a shown one. SetHeldVisibility changes the visibility that the control
+// gets when its hold ends (it is shown or hidden while held).
+void AcquireRedrawHold(HWND h);
+void ReleaseRedrawHold(HWND h);
+void SetHeldVisibility(HWND h, bool visible);
 
 // List views written by a worker: repainting (and the scroll-bar updates of every insertion) is held
 // back while the worker's calls keep coming and resumes a tenth of a second later, so that the list

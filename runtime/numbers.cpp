@@ -234,7 +234,15 @@ bool NumberGreater(double a, double b)
 
 Text AddToTextSum(std::string_view total, double value)
 {
-    return NumberToText(TextToNumber(total) + value);
+    // A sum past the largest double would be written as "inf", which reads back as 0: it stays at the
+    // largest finite value of its sign instead.
+    const double before = TextToNumber(total);
+    double sum = before + value;
+    if (std::isnan(sum))
+        sum = before;
+    else if (std::isinf(sum))
+        sum = std::copysign(DBL_MAX, sum);
+    return NumberToText(sum);
 }
 
 double RoundHalfAwayFromZero(double value, int decimals)

@@ -30,6 +30,7 @@ bool NumberLess(double a, double b);     // a - b < -1e-7
 bool NumberGreater(double a, double b);  // a - b > 1e-7
 
 // Adds `value` to the running total held as text (empty reads as 0) and gives the new total as text.
+// A total past the largest double stays at the largest finite value of its sign.
 Text AddToTextSum(std::string_view total, double value);
 
 // Rounds half away from zero to `decimals` places (-15 to 15); a value whose scaled fraction is within

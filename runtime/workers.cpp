@@ -1,5 +1,6 @@
 #include "runtime/workers.h"
 #include "runtime/forms.h"
+#include "runtime/forms_internal.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -35,6 +36,21 @@ bool StartWorker(std::function<void()> fn)
 }
 
 HANDLE StartWorkerKept(std::function<void()> fn) { return Launch(std::move(fn)); }
+
+void RunOffWindowThread(const std::function<void()>& fn)
+{
+    if (!forms_detail::HasInvoker(GetCurrentThreadId())) {
+        fn();
+        return;
+    }
+    HANDLE worker = StartWorkerKept([&fn] { fn(); });
+    if (!worker) {
+        fn();
+        return;
+    }
+    WaitHandlePumping(worker, INFINITE);
+    CloseHandle(worker);
+}
 
 bool WaitHandlePumping(HANDLE handle, DWORD timeoutMs)
 {

@@ -21,6 +21,11 @@ HANDLE StartWorkerKept(std::function<void()> fn);
 // window messages. True when the handle was signalled.
 bool WaitHandlePumping(HANDLE handle, DWORD timeoutMs);
 
+// Runs `fn` away from the window thread: called on a window thread of the forms runtime, it runs `fn` on
+// a worker and handles the thread's window messages until it has finished, so that the windows keep
+// painting meanwhile; called on any other thread, it runs `fn` at once.
+void RunOffWindowThread(const std::function<void()>& fn);
+
 struct RunState;
 
 // What the worker of a run sees: it calls Checkpoint at its safe points (between requests and rows).
