@@ -241,8 +241,145 @@ enum {
 #define KIND_MASK 0xFF
 #define KIND_UNICODE 0x100
 
-static const char kPropProc[] = "QuovantaSkin.Proc";
-static const char kPropKind[] = "QuovantaSkin.Kind";
+/* The windows skinned here, each with the procedure it had before ours and its kind (with KIND_UNICODE).
+ * SkinProc looks its window up at every message, so the table is kept here in memory: a window property
+ * would cost a round trip to the window server per message under Wine. Open addressing with linear
+ * probing; a removal shifts the entries after it back, so no tombstones are needed. */
+typedef struct {
+    HWND hwnd;
+    WNDPROC previous;
+    int flags;
+} Skinned;
+
+static Skinned* g_table;
+static unsigned g_capacity; /* a power of two, or 0 */
+static unsigned g_count;
+static CRITICAL_SECTION g_tableLock;
+static volatile LONG g_tableLockReady;
+
+static void LockTable(void)
+{
+    /* the lock is made once, on first use (DllMain of a mapped image runs before any export is called,
+     * but the table must work whichever thread gets here first) */
+    if (InterlockedCompareExchange(&g_tableLockReady, 1, 0) == 0) {
+        InitializeCriticalSection(&g_tableLock);
+        InterlockedExchange(&g_tableLockReady, 2);
+    }
+    while (g_tableLockReady != 2)
+        Sleep(0);
+    EnterCriticalSection(&g_tableLock);
+}
+
+static void UnlockTable(void) { LeaveCriticalSection(&g_tableLock); }
+
+static unsigned SlotOf(HWND hwnd) { return ((unsigned)(UINT_PTR)hwnd >> 2) * 2654435761u; }
+
+/* The entry of a window or NULL; the table must be locked. */
+static Skinned* FindSkinned(HWND hwnd)
+{
+    unsigned i;
+    if (!g_capacity)
+        return NULL;
+    for (i = SlotOf(hwnd) & (g_capacity - 1); g_table[i].hwnd; i = (i + 1) & (g_capacity - 1))
+        if (g_table[i].hwnd == hwnd)
+            return &g_table[i];
+    return NULL;
+}
+
+static BOOL PutSkinned(Skinned* table, unsigned capacity, const Skinned* entry)
+{
+    unsigned i;
+    for (i = SlotOf(entry->hwnd) & (capacity - 1); table[i].hwnd; i = (i + 1) & (capacity - 1))
+        if (table[i].hwnd == entry->hwnd)
+            return FALSE;
+    table[i] = *entry;
+    return TRUE;
+}
+
+static BOOL AddSkinned(HWND hwnd, WNDPROC previous, int flags)
+{
+    Skinned entry;
+    BOOL added;
+    entry.hwnd = hwnd;
+    entry.previous = previous;
+    entry.flags = flags;
+    LockTable();
+    if ((g_count + 1) * 2 > g_capacity) {
+        unsigned capacity = g_capacity ? g_capacity * 2 : 64, i;
+        Skinned* table = (Skinned*)HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, capacity * sizeof(Skinned));
+        if (!table) {
+            UnlockTable();
+            return FALSE;
+        }
+        for (i = 0; i < g_capacity; ++i)
+            if (g_table[i].hwnd)
+                PutSkinned(table, capacity, &g_table[i]);
+        if (g_table)
+            HeapFree(GetProcessHeap(), 0, g_table);
+        g_table = table;
+        g_capacity = capacity;
+    }
+    added = PutSkinned(g_table, g_capacity, &entry);
+    if (added)
+        ++g_count;
+    UnlockTable();
+    return added;
+}
+
+static void RemoveSkinned(HWND hwnd)
+{
+    Skinned* hole;
+    unsigned i, j, home;
+    LockTable();
+    hole = FindSkinned(hwnd);
+    if (hole) {
+        i = (unsigned)(hole - g_table);
+        g_table[i].hwnd = NULL;
+        --g_count;
+        /* move back every entry of the run after the hole that may not stay behind it */
+        for (j = (i + 1) & (g_capacity - 1); g_table[j].hwnd; j = (j + 1) & (g_capacity - 1)) {
+            home = SlotOf(g_table[j].hwnd) & (g_capacity - 1);
+            if (((j - home) & (g_capacity - 1)) >= ((j - i) & (g_capacity - 1))) {
+                g_table[i] = g_table[j];
+                g_table[j].hwnd = NULL;
+                i = j;
+            }
+        }
+    }
+    UnlockTable();
+}
+
+/* Copies out the entry of a window; FALSE when the window is not skinned here. */
+static BOOL LookUpSkinned(HWND hwnd, WNDPROC* previous, int* flags)
+{
+    Skinned* e;
+    BOOL found = FALSE;
+    LockTable();
+    e = FindSkinned(hwnd);
+    if (e) {
+        *previous = e->previous;
+        *flags = e->flags;
+        found = TRUE;
+    }
+    UnlockTable();
+    return found;
+}
+
+static BOOL IsSkinned(HWND hwnd)
+{
+    WNDPROC previous;
+    int flags;
+    return LookUpSkinned(hwnd, &previous, &flags);
+}
+
+static int SkinnedKind(HWND hwnd)
+{
+    WNDPROC previous;
+    int flags = 0;
+    LookUpSkinned(hwnd, &previous, &flags);
+    return flags & KIND_MASK;
+}
+
 static const char kPropSaved[] = "QuovantaSkin.Saved";
 static const char kPropBack[] = "QuovantaSkin.Back";
 static const char kPropFore[] = "QuovantaSkin.Fore";
@@ -512,7 +649,7 @@ static void Subclass(HWND hwnd)
     int kind;
     BOOL unicode;
     LONG_PTR previous;
-    if (GetPropA(hwnd, kPropProc) || GetWindowThreadProcessId(hwnd, NULL) != GetCurrentThreadId())
+    if (IsSkinned(hwnd) || GetWindowThreadProcessId(hwnd, NULL) != GetCurrentThreadId())
         return;
     kind = KindOf(hwnd);
     if (kind == KIND_SKIP)
@@ -521,11 +658,8 @@ static void Subclass(HWND hwnd)
     previous = unicode ? GetWindowLongPtrW(hwnd, GWLP_WNDPROC) : GetWindowLongPtrA(hwnd, GWLP_WNDPROC);
     if (!previous)
         return;
-    SetPropA(hwnd, kPropKind, (HANDLE)(UINT_PTR)(kind | (unicode ? KIND_UNICODE : 0)));
-    if (!SetPropA(hwnd, kPropProc, (HANDLE)previous)) {
-        RemovePropA(hwnd, kPropKind);
+    if (!AddSkinned(hwnd, (WNDPROC)previous, kind | (unicode ? KIND_UNICODE : 0)))
         return;
-    }
     if (unicode)
         SetWindowLongPtrW(hwnd, GWLP_WNDPROC, (LONG_PTR)SkinProcW);
     else
@@ -536,12 +670,13 @@ static void Subclass(HWND hwnd)
  * taken out of the chain; it then stays (and keeps passing everything on) unless the window is going. */
 static void Unsubclass(HWND hwnd, BOOL destroying)
 {
-    WNDPROC previous = (WNDPROC)GetPropA(hwnd, kPropProc);
-    int flags = (int)(UINT_PTR)GetPropA(hwnd, kPropKind);
-    BOOL unicode = (flags & KIND_UNICODE) != 0;
+    WNDPROC previous = NULL;
+    int flags = 0;
+    BOOL unicode;
     LONG_PTR current;
-    if (!previous)
+    if (!LookUpSkinned(hwnd, &previous, &flags) || !previous)
         return;
+    unicode = (flags & KIND_UNICODE) != 0;
     if (destroying) {
         /* the control's own procedure has already let go of its data: no more messages to it */
         RemovePropA(hwnd, kPropSaved);
@@ -560,15 +695,16 @@ static void Unsubclass(HWND hwnd, BOOL destroying)
     } else if (!destroying) {
         return;
     }
-    RemovePropA(hwnd, kPropProc);
-    RemovePropA(hwnd, kPropKind);
+    RemoveSkinned(hwnd);
 }
 
 static LRESULT SkinProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, BOOL unicode)
 {
-    WNDPROC previous = (WNDPROC)GetPropA(hwnd, kPropProc);
-    int kind = (int)(UINT_PTR)GetPropA(hwnd, kPropKind) & KIND_MASK;
+    WNDPROC previous = NULL;
+    int flags = 0, kind;
     LRESULT result;
+    LookUpSkinned(hwnd, &previous, &flags);
+    kind = flags & KIND_MASK;
     if (!previous)
         return unicode ? DefWindowProcW(hwnd, message, wParam, lParam) : DefWindowProcA(hwnd, message, wParam, lParam);
 #define CALL_PREVIOUS() (unicode ? CallWindowProcW(previous, hwnd, message, wParam, lParam) \
@@ -646,14 +782,14 @@ static void ForEachWindow(WindowAction action) { EnumWindows(TopLevelVisit, (LPA
 static void SkinWindow(HWND hwnd)
 {
     Subclass(hwnd);
-    if (GetPropA(hwnd, kPropProc))
-        ApplyControlColours(hwnd, (int)(UINT_PTR)GetPropA(hwnd, kPropKind) & KIND_MASK);
+    if (IsSkinned(hwnd))
+        ApplyControlColours(hwnd, SkinnedKind(hwnd));
 }
 
 static void RecolourWindow(HWND hwnd)
 {
-    if (GetPropA(hwnd, kPropProc))
-        ApplyControlColours(hwnd, (int)(UINT_PTR)GetPropA(hwnd, kPropKind) & KIND_MASK);
+    if (IsSkinned(hwnd))
+        ApplyControlColours(hwnd, SkinnedKind(hwnd));
 }
 
 static void UnskinWindow(HWND hwnd) { Unsubclass(hwnd, FALSE); }
@@ -747,6 +883,13 @@ BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved)
         /* nothing of ours may stay behind in the windows once this memory is gone */
         TakeSkinOff();
         DeleteBrushes();
+        if (g_table) {
+            HeapFree(GetProcessHeap(), 0, g_table);
+            g_table = NULL;
+            g_capacity = g_count = 0;
+        }
+        if (g_tableLockReady == 2)
+            DeleteCriticalSection(&g_tableLock);
     }
     return TRUE;
 }
