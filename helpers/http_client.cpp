@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <wininet.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "helpers/message_pump.h"
@@ -20,6 +21,8 @@ constexpr DWORD kReadPiece = 512;
 constexpr char kAcceptLine[] =
     "Accept: image/gif, image/x-xbitmap, image/jpeg, image/pjpeg, application/x-shockwave-flash, "
     "application/vnd.ms-excel, application/vnd.ms-powerpoint, application/msword, */*\r\n";
+
+std::atomic<unsigned> g_deadlineMs{kHttpRequestDeadlineMs};
 
 // 0-based start and length of the host part (host with ":port") of a URL.
 struct HostPart {
@@ -98,6 +101,8 @@ void PerformRequest(HttpRequest& r, Reply& reply) {
     // address's choosing into the request: such an address is not a URL and is not requested.
     if (r.url.find_first_of("\r\n") != Text::npos) return;
 
+    const DWORD started = GetTickCount();
+    const DWORD deadline = g_deadlineMs.load();
     RequestHandles h;
     if (r.proxy) {
         Text proxyList = "http=" + *r.proxy;
@@ -146,12 +151,18 @@ void PerformRequest(HttpRequest& r, Reply& reply) {
     // The send's result is not looked at: a failed send leaves nothing to read, and the loop
     // below then ends at its first read.
 
+    // A read waits until its buffer is full or the reply has ended, however slowly the bytes come;
+    // asking first how much has arrived, and reading no more than that, keeps each step short, so
+    // that the deadline is looked at every 18 s at the latest.
     DWORD count = 1;
-    while (count > 0) {
+    while (count > 0 && GetTickCount() - started < deadline) {
         char buffer[kReadPiece] = {};
         PumpPendingMessages();
+        DWORD available = 0;
+        if (!InternetQueryDataAvailable(h.request, &available, 0, 0) || available == 0 || available > kReadPiece)
+            available = kReadPiece;
         count = 0;
-        InternetReadFile(h.request, buffer, kReadPiece, &count);
+        InternetReadFile(h.request, buffer, available, &count);
         if (count > kReadPiece) count = 0;
         // At the limit the rest of the reply is dropped unread (closing the request discards it).
         std::size_t room = kHttpReplyLimit - reply.size();
@@ -166,6 +177,10 @@ void PerformRequest(HttpRequest& r, Reply& reply) {
 }
 
 }  // namespace
+
+void SetHttpRequestDeadline(unsigned milliseconds) {
+    g_deadlineMs = milliseconds ? milliseconds : kHttpRequestDeadlineMs;
+}
 
 Text FetchUrlText(HttpRequest& request) {
     Text reply;

@@ -34,6 +34,15 @@ struct HttpRequest {
 // a hostile or broken server cannot exhaust the memory of the 32-bit process.
 inline constexpr std::size_t kHttpReplyLimit = 64u * 1024u * 1024u;
 
+// The longest one request may go on: 300 s from its start, enough for a page of several megabytes over
+// a line of 64 kbit/s. Each wait inside a request (connecting, sending, each read) also ends after 18 s
+// without progress, but a server that sends a byte every few seconds would otherwise hold the request
+// for ever: past the deadline no further read is made and the request gives what has arrived. (The
+// reply's status line and headers are read inside the send, whose waits are bounded only one by one.)
+inline constexpr unsigned kHttpRequestDeadlineMs = 300000;
+// Tests: the deadline of the requests started from now on (0 restores kHttpRequestDeadlineMs).
+void SetHttpRequestDeadline(unsigned milliseconds);
+
 // The reply body as text up to its first NUL byte, without code-page conversion. Empty when the
 // request cannot be set up; a failure later gives what was read before it (usually nothing).
 Text FetchUrlText(HttpRequest& request);

@@ -310,6 +310,23 @@ TEST_F(FetchTest, SlowServersEndAfterTheReceiveTimeOutWithWhatArrived) {
     }
 }
 
+TEST_F(FetchTest, AServerThatTricklesBytesIsCutOffAtTheDeadline) {
+    // A byte every 400 ms keeps every single wait short; only the deadline of the whole request ends
+    // it. (The real deadline is minutes long; the test sets a short one.)
+    LoopbackReply trickle = LoopbackReply::Ok(std::string(200, 't'));
+    trickle.trickleMs = 400;
+    server.SetReply("/trickle", trickle);
+    SetHttpRequestDeadline(2500);
+    auto start = std::chrono::steady_clock::now();
+    Text got = FetchUrlText(server.Url("/trickle"));
+    auto waited = std::chrono::steady_clock::now() - start;
+    SetHttpRequestDeadline(0);
+    EXPECT_LT(waited, std::chrono::seconds(6));
+    EXPECT_GE(got.size(), 2u);
+    EXPECT_LT(got.size(), 20u);
+    EXPECT_EQ(got, std::string(got.size(), 't'));
+}
+
 TEST_F(FetchTest, HugeReplyIsCutAt64MiB) {
     LoopbackReply huge;
     huge.generatedLength = 70ull * 1024 * 1024;

@@ -397,7 +397,8 @@ bool LoopbackHttpServer::SendReply(std::uintptr_t socketValue, const LoopbackRep
             stalled = true;
             if (!Pause(reply.stallMs)) return false;
         }
-        std::uint64_t next = std::min<std::uint64_t>(length, offset + kSendPiece);
+        if (reply.trickleMs && offset > 0 && !Pause(reply.trickleMs)) return false;
+        std::uint64_t next = std::min<std::uint64_t>(length, offset + (reply.trickleMs ? 1 : kSendPiece));
         if (reply.closeAfterBytes > offset) next = std::min(next, reply.closeAfterBytes);
         if (!stalled && reply.stallAfterBytes > offset) next = std::min(next, reply.stallAfterBytes);
         std::size_t count = static_cast<std::size_t>(next - offset);

@@ -75,6 +75,7 @@ struct LoopbackReply {
     unsigned stallMs = 0;
     std::uint64_t closeAfterBytes = kNever;  // drop the connection after this many body bytes
     bool closeWithoutReply = false;          // read the request, then close without sending a byte
+    unsigned trickleMs = 0;                  // > 0: the body goes out one byte at a time, this far apart
 
     // 200 with the body and a Content-Type line.
     static LoopbackReply Ok(std::string body, std::string contentType = "text/html");
