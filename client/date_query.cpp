@@ -7,6 +7,7 @@
 #include "helpers/listview_sort.h"
 #include "runtime/numbers.h"
 #include "runtime/seams.h"
+#include "runtime/window_thread.h"
 
 namespace {
 
@@ -44,14 +45,15 @@ void OnQueryByDateClicked(const EventArgs& args)
     form.Control("状态条1").SetPartText(1, "查询中...");
     Control list = form.Control("成交信息");
     Control work = form.Control("成交信息复制1");
-    list.ClearRows();
-    work.ClearRows();
-    AppendListViewRows(form.Control("成交信息复制").Handle(), work.Handle());
-    ProcessPendingMessages();
+    // The saved deals are filtered in memory; the day's rows, in their saved order, go into the work copy
+    // and the deal list in one step.
+    std::vector<TextArray> rows = form.Control("成交信息复制").AllRows();
     const Text key = DateKey;
-    for (int r = work.RowCount() - 1; r >= 0; --r)
-        if (!DealTimeMatchesDateKey(work.Cell(r, 6), key)) work.DeleteRow(r);
-    AppendListViewRows(work.Handle(), list.Handle());
+    std::erase_if(rows, [&](const TextArray& row) { return row.size() < 7 || !DealTimeMatchesDateKey(row[6], key); });
+    WriteBatch({list, work}, [&] {
+        work.SetRows(rows);
+        list.SetRows(rows);
+    });
     ProcessPendingMessages();
     ComputeDateStatistics(form);
 }
@@ -69,15 +71,13 @@ void ComputeDateStatistics(Form form)
         return;
     }
     const Text countCaption = IntegerToText(rows) + " 笔";
-    TextArray prices, unitPrices;
-    for (int r = 0; r < rows; ++r) {
-        prices.push_back(PriceNumberText(list.Cell(r, 4)));
-        unitPrices.push_back(UnitPriceNumberText(list.Cell(r, 5)));
-    }
+    TextArray prices = list.ColumnCells(4), unitPrices = list.ColumnCells(5);
+    for (Text& t : prices) t = PriceNumberText(t);
+    for (Text& t : unitPrices) t = UnitPriceNumberText(t);
     const DealStatistics s = ComputeDealStatistics(prices, unitPrices);
     // The work lists hold the day's numbers sorted, as the statistics read them.
-    for (const Text& t : s.sortedPrices) priceWork.AddRow(t);
-    for (const Text& t : s.sortedUnitPrices) unitWork.AddRow(t);
+    priceWork.SetRows(OneColumnRows(s.sortedPrices));
+    unitWork.SetRows(OneColumnRows(s.sortedUnitPrices));
     ProcessPendingMessages();
     ShowDealStatistics(form, countCaption, s);
     form.Control("状态").SetText("查询完毕！");

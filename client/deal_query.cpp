@@ -3,6 +3,7 @@
 #include "client/deal_query.h"
 
 #include "client/deal_results.h"
+#include "client/page_bounds.h"
 #include "client/program_state.h"
 #include "helpers/hosts.h"
 #include "helpers/http_client.h"
@@ -10,6 +11,7 @@
 #include "helpers/text_helpers.h"
 #include "runtime/numbers.h"
 #include "runtime/seams.h"
+#include "runtime/window_thread.h"
 #include "runtime/workers.h"
 
 #include <mutex>
@@ -195,6 +197,14 @@ DealStatistics ComputeDealStatistics(const TextArray& prices, const TextArray& u
 
 // --- Shared by the query, the date query and the restore -----------------------------------------------
 
+std::vector<TextArray> OneColumnRows(const TextArray& texts)
+{
+    std::vector<TextArray> rows;
+    rows.reserve(texts.size());
+    for (const Text& t : texts) rows.push_back({t});
+    return rows;
+}
+
 TextArray SelectedPickNames(const Form& form)
 {
     TextArray names;
@@ -283,52 +293,26 @@ struct PageRows {
     TextArray unitPrices;
 };
 
-// Steps 3 and 4 of one page: its records as new rows on top of 成交信息, field by field. False when the
-// query has to stop.
-bool FillPage(QueryTurn& turn, const Form& form, std::string_view reply, int offset, PageRows& rows,
+// Steps 3 and 4 of one page: its records as new rows on top of 成交信息, the page's first record in the
+// top row and 序号 counting down from offset + k there; the page is written in one window-thread step.
+// False when the query has to stop.
+bool FillPage(QueryTurn& turn, const Form& form, std::string_view reply, int offset, PageRows& work,
               int& added)
 {
-    Control list = form.Control("成交信息");
     const TextArray pieces = SplitDealRecords(reply);
     const int k = static_cast<int>(pieces.size());
     added = k;
+    std::vector<TextArray> rows;
+    rows.reserve(pieces.size());
+    for (int j = 1; j <= k; ++j) {
+        const DealRecord d = ParseDealRecord(pieces[static_cast<std::size_t>(j - 1)]);
+        rows.push_back({IntegerToText(offset + k - j + 1), d.name, d.gameServer, d.goodsType, d.price, d.unitPrice,
+                        d.dealTime, d.address});
+        work.unitPrices.push_back(UnitPriceNumberText(d.unitPrice));
+        work.prices.push_back(PriceNumberText(d.price));
+    }
     if (k == 0) return turn.Step(form, [] {});
-    std::vector<DealRecord> records;
-    records.reserve(pieces.size());
-    for (const Text& p : pieces) records.push_back(ParseDealRecord(p));
-
-    if (!turn.Step(form, [&] {
-            for (int j = 1; j <= k; ++j) {
-                list.InsertRow(0, IntegerToText(offset + j));
-                ProcessPendingMessages();
-            }
-        }))
-        return false;
-
-    // One pass per field, record j into row j - 1, as the page lists them.
-    auto pass = [&](auto&& cell) {
-        return turn.Step(form, [&] {
-            for (int j = 0; j < k; ++j) {
-                cell(j, records[j]);
-                ProcessPendingMessages();
-            }
-        });
-    };
-    const bool ok =
-        pass([&](int row, const DealRecord& d) { list.SetCell(row, 1, d.name); }) &&
-        pass([&](int row, const DealRecord& d) { list.SetCell(row, 7, d.address); }) &&
-        pass([&](int row, const DealRecord& d) {
-            list.SetCell(row, 5, d.unitPrice);
-            rows.unitPrices.push_back(UnitPriceNumberText(d.unitPrice));
-        }) &&
-        pass([&](int row, const DealRecord& d) { list.SetCell(row, 2, d.gameServer); }) &&
-        pass([&](int row, const DealRecord& d) { list.SetCell(row, 3, d.goodsType); }) &&
-        pass([&](int row, const DealRecord& d) {
-            list.SetCell(row, 4, d.price);
-            rows.prices.push_back(PriceNumberText(d.price));
-        }) &&
-        pass([&](int row, const DealRecord& d) { list.SetCell(row, 6, d.dealTime); });
-    return ok;
+    return turn.Step(form, [&] { form.Control("成交信息").InsertRows(0, rows); });
 }
 
 const char* const kResultLabels[] = {"标签_交易笔数", "标签_最高价", "标签_最低价", "标签_平均单价",
@@ -344,7 +328,10 @@ bool DealQueryRunning() { return g_queryRunning.load(); }
 
 void QueryLatestDeals(Form form)
 {
-    QueryTurn turn;  // step 1
+    // Step 1. The result controls are claimed only once a game has been found: a query that stops for
+    // want of one must not take them over from a query that is running.
+    DealQueryBusy = 1;
+    DealResultsSaved = 0;
 
     Control status = form.Control("状态");
     Control bar = form.Control("状态条1");
@@ -353,7 +340,7 @@ void QueryLatestDeals(Form form)
     // Steps 2 to 4.
     Text gameId, areaId, serverId, goodsTypeId;
     bool haveGame = false;
-    if (!turn.Step(form, [&] {
+    if (!RunOnWindowThread(list, [&] {
             const TextArray n = SelectedPickNames(form);
             form.Control("查询目标").SetText(n[0] + ">>" + n[1] + ">>" + n[2] + ">>" + n[3]);
             status.SetText("正在查询，请等待.....");
@@ -373,16 +360,19 @@ void QueryLatestDeals(Form form)
         return;
     if (!haveGame) {
         ShowMessageBox("请选择你们要查询的游戏！", "警告", MB_OK);
-        // A newer query that started meanwhile keeps its flag.
-        turn.Step(form, [] { DealQueryBusy = 0; });
+        // A query that is still running keeps its flag.
+        if (!DealQueryRunning()) DealQueryBusy = 0;
         return;
     }
+    QueryTurn turn;
 
     // Step 5.
     if (!turn.Step(form, [&] {
-            list.ClearRows();
-            form.Control("总合_隐").ClearRows();
-            form.Control("单价_隐").ClearRows();
+            WriteBatch({list}, [&] {
+                list.ClearRows();
+                form.Control("总合_隐").ClearRows();
+                form.Control("单价_隐").ClearRows();
+            });
         }))
         return;
 
@@ -390,42 +380,45 @@ void QueryLatestDeals(Form form)
     Text reply = FetchUrlText(DealListPageAddress(gameId, areaId, serverId, goodsTypeId, 1));
     ProcessPendingMessages();
     if (!turn.Step(form, [] {})) return;
-    const int pages = DealPageCount(reply);
-    PageRows rows;
+    PageRun run(DealPageCount(reply));
+    PageRows work;
     int offset = 0;
-    for (int n = 1; n <= pages; ++n) {
-        if (pages != 1) reply = FetchUrlText(DealListPageAddress(gameId, areaId, serverId, goodsTypeId, n));
+    for (int n = 1; n <= run.Pages(); ++n) {
+        if (run.Pages() != 1) reply = FetchUrlText(DealListPageAddress(gameId, areaId, serverId, goodsTypeId, n));
         int added = 0;
-        if (!FillPage(turn, form, reply, offset, rows, added)) return;
+        if (!FillPage(turn, form, reply, offset, work, added)) return;
         offset += added;
         ProcessPendingMessages();
         WaitMilliseconds(1000);
+        if (!run.Continue(added)) break;
     }
 
     // Steps 9 to 15.
-    const DealStatistics s = ComputeDealStatistics(rows.prices, rows.unitPrices);
+    const DealStatistics s = ComputeDealStatistics(work.prices, work.unitPrices);
     const Text countCaption = DealCountOfPage(reply) + " 笔";
+    const std::vector<TextArray> priceRows = OneColumnRows(s.sortedPrices);
+    const std::vector<TextArray> unitPriceRows = OneColumnRows(s.sortedUnitPrices);
     turn.Step(form, [&] {
-        // The work lists: one row per deal, sorted as the statistics read them.
-        for (const Text& t : s.sortedPrices) form.Control("总合_隐").AddRow(t);
-        for (const Text& t : s.sortedUnitPrices) form.Control("单价_隐").AddRow(t);
-        ShowDealStatistics(form, countCaption, s);
-        status.SetText("查询完毕！");
-        bar.SetPartText(0, DealSummaryLine(form, countCaption, s.priceTotal));
+        RunOnWindowThread(list, [&] {
+            // The work lists: one row per deal, sorted as the statistics read them.
+            form.Control("总合_隐").SetRows(priceRows);
+            form.Control("单价_隐").SetRows(unitPriceRows);
+            ShowDealStatistics(form, countCaption, s);
+            status.SetText("查询完毕！");
+            bar.SetPartText(0, DealSummaryLine(form, countCaption, s.priceTotal));
 
-        // The saved copy for the restore button and the date query.
-        Control saved = form.Control("成交信息复制");
-        saved.ClearRows();
-        list.RowCount();  // every write made so far is done before the rows are copied
-        AppendListViewRows(list.Handle(), saved.Handle());
-        ProcessPendingMessages();
-        for (std::size_t i = 0; i < std::size(kResultLabels); ++i)
-            form.Control(kSavedLabels[i]).SetText(form.Control(kResultLabels[i]).GetText());
-        DealResultsSaved = 1;
+            // The saved copy for the restore button and the date query.
+            Control saved = form.Control("成交信息复制");
+            saved.ClearRows();
+            AppendListViewRows(list.Handle(), saved.Handle());
+            for (std::size_t i = 0; i < std::size(kResultLabels); ++i)
+                form.Control(kSavedLabels[i]).SetText(form.Control(kResultLabels[i]).GetText());
+            DealResultsSaved = 1;
 
-        bar.SetPartText(1, "查询完毕！");
-        bar.SetPartText(2, DateTimeToText(NowDateTime()));
-        DealQueryBusy = 0;
+            bar.SetPartText(1, "查询完毕！");
+            bar.SetPartText(2, DateTimeToText(NowDateTime()));
+            DealQueryBusy = 0;
+        });
     });
 }
 
@@ -447,8 +440,10 @@ void OnRestoreDealsClicked(const EventArgs& args)
     }
     const Form& form = *args.form;
     Control list = form.Control("成交信息");
-    list.ClearRows();
-    AppendListViewRows(form.Control("成交信息复制").Handle(), list.Handle());
+    WriteBatch({list}, [&] {
+        list.ClearRows();
+        AppendListViewRows(form.Control("成交信息复制").Handle(), list.Handle());
+    });
     for (std::size_t i = 0; i < std::size(kResultLabels); ++i)
         form.Control(kResultLabels[i]).SetText(form.Control(kSavedLabels[i]).GetText());
     ProcessPendingMessages();

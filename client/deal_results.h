@@ -13,6 +13,9 @@ Text DealSummaryLine(const Form& form, std::string_view countCaption, std::strin
 // The seven statistics labels from a count caption and the statistics.
 void ShowDealStatistics(const Form& form, std::string_view countCaption, const DealStatistics& s);
 
+// Rows of a one-column work list, one text each.
+std::vector<TextArray> OneColumnRows(const TextArray& texts);
+
 // True from the start of a deal query to the end of the newest one (a selection that clears
 // DealQueryBusy does not end it).
 bool DealQueryRunning();

@@ -33,6 +33,10 @@ constexpr char kStatusBar[] = "状态条1";
 std::atomic<unsigned> g_gamesGeneration{0};
 std::atomic<unsigned> g_areasGeneration{0};
 std::atomic<unsigned> g_serversGeneration{0};
+// Counts the writes of the area lists. A server load belongs to an area of the lists that were shown
+// when it was asked for: once other areas have been written since, its servers would stand beside
+// areas they do not belong to, and it writes nothing.
+std::atomic<unsigned> g_areasWritten{0};
 
 // A status text into part 1 of the status bar and, unless `barOnly`, into the status label.
 void ShowStatus(const Form& form, std::string_view text, bool barOnly = false)
@@ -43,24 +47,24 @@ void ShowStatus(const Form& form, std::string_view text, bool barOnly = false)
 }
 
 // Window thread: replaces the items of every list by its own array (no array: the list is emptied),
-// all arrays being as long as the first. Should the control refuse an item (out of memory), the lists
-// stop at the last item that all of them took, so twins never go out of step.
+// all arrays being as long as the first, with the repainting of every list held back until all are
+// written. Should the control refuse an item (out of memory), the lists stop at the last item that all
+// of them took, so twins never go out of step.
 void FillLists(const std::vector<Control>& lists, std::vector<const TextArray*> items)
 {
     static const TextArray none;
     items.resize(lists.size(), &none);
     std::vector<HWND> handles;
-    std::vector<bool> redraw;  // visible lists are redrawn once, at the end
+    std::vector<std::unique_ptr<RedrawHold>> holds;
     for (const Control& list : lists) {
         HWND h = list.Kind() == ControlKind::ListBox ? list.Handle() : nullptr;
         handles.push_back(h);
-        redraw.push_back(h && IsWindowVisible(h));
-        if (redraw.back())
-            SendMessageA(h, WM_SETREDRAW, FALSE, 0);
-        if (h)
+        if (h) {
+            holds.push_back(std::make_unique<RedrawHold>(h));
             SendMessageA(h, LB_RESETCONTENT, 0, 0);
-        else
+        } else {
             list.ClearItems();
+        }
     }
     std::size_t count = items.empty() ? 0 : items[0]->size();
     for (std::size_t k = 0; k < lists.size(); ++k) {
@@ -84,12 +88,6 @@ void FillLists(const std::vector<Control>& lists, std::vector<const TextArray*> 
             for (std::size_t j = 0; j < k; ++j)
                 lists[j].RemoveItem(static_cast<int>(i));
             break;
-        }
-    }
-    for (std::size_t k = 0; k < lists.size(); ++k) {
-        if (redraw[k]) {
-            SendMessageA(handles[k], WM_SETREDRAW, TRUE, 0);
-            InvalidateRect(handles[k], nullptr, TRUE);
         }
     }
 }
@@ -141,27 +139,36 @@ PickItems ParseQuotedRecords(std::string_view reply, std::string_view open)
 void RunLoadAllGames(const Form& form, unsigned generation)
 {
     ShowStatus(form, "游戏名 列表载入中...");
-    Text reply = FetchUrlText(AllGamesUrl());
-    PumpPendingMessages();
-    PickItems games = ParseAllGamesReply(reply);
+    // On the window thread ("全部游戏ALL") the request and the cutting run on a worker while the
+    // window goes on painting.
+    PickItems games;
+    RunOffWindowThread([&] {
+        Text reply = FetchUrlText(AllGamesUrl());
+        PumpPendingMessages();
+        games = ParseAllGamesReply(reply);
+    });
     PumpPendingMessages();
     GamePickPage query = QueryPageGames(), monitor = MonitorPageGames();
     RunOnWindowThread(form.Control(query.visibleNames), [&] {
         if (generation != g_gamesGeneration.load())
             return;  // a later load fills the lists
-        auto kept = std::make_shared<PickItems>(games);
-        KeepFullGames(form, query, kept);
-        KeepFullGames(form, monitor, kept);
-        FillLists({form.Control(query.visibleNames), form.Control(query.allNames), form.Control(query.visibleIds),
-                   form.Control(query.allIds), form.Control(monitor.visibleNames), form.Control(monitor.allNames),
-                   form.Control(monitor.visibleIds), form.Control(monitor.allIds)},
-                  {&games.names, &games.names, &games.ids, &games.ids, &games.names, &games.names, &games.ids,
-                   &games.ids});
+        // A reply without any game (the platform unreachable, or a page of another kind) is no list of
+        // games: the lists keep what they hold.
+        if (!games.names.empty()) {
+            auto kept = std::make_shared<PickItems>(games);
+            KeepFullGames(form, query, kept);
+            KeepFullGames(form, monitor, kept);
+            FillLists({form.Control(query.visibleNames), form.Control(query.allNames), form.Control(query.visibleIds),
+                       form.Control(query.allIds), form.Control(monitor.visibleNames), form.Control(monitor.allNames),
+                       form.Control(monitor.visibleIds), form.Control(monitor.allIds)},
+                      {&games.names, &games.names, &games.ids, &games.ids, &games.names, &games.names, &games.ids,
+                       &games.ids});
+        }
         ShowStatus(form, "游戏名 列表载入完成！");
     });
 }
 
-void RunLoadAreasAndGoodsTypes(const Form& form, unsigned generation, unsigned serverGeneration)
+void RunLoadAreasAndGoodsTypes(const Form& form, unsigned generation)
 {
     auto current = [&] { return generation == g_areasGeneration.load(); };
     ShowStatus(form, "分区类型 列表载入中...");
@@ -181,10 +188,13 @@ void RunLoadAreasAndGoodsTypes(const Form& form, unsigned generation, unsigned s
     PumpPendingMessages();
     PickItems areas = ParseAreasReply(reply);
     bool written = false;
+    unsigned serversAtAreas = 0;  // the latest server load asked for when these areas were written
     RunOnWindowThread(gameNames, [&] {
         if (!current())
             return;
         FillLists({form.Control(kAreaNames), form.Control(kAreaIds)}, {&areas.names, &areas.ids});
+        ++g_areasWritten;
+        serversAtAreas = g_serversGeneration.load();
         written = true;
     });
     if (!written)
@@ -202,16 +212,16 @@ void RunLoadAreasAndGoodsTypes(const Form& form, unsigned generation, unsigned s
             return;
         FillLists({form.Control(kGoodsTypeNames), form.Control(kGoodsTypeIds)}, {&types.names, &types.ids});
         // The servers belonged to an area of the previous game, unless an area of this one has been
-        // picked meanwhile: then its own load owns the server lists.
-        if (serverGeneration == g_serversGeneration.load())
+        // picked since its areas were written: then that load owns the server lists.
+        if (serversAtAreas == g_serversGeneration.load())
             FillLists({form.Control(kServerNames), form.Control(kServerIds)}, {});
         ShowStatus(form, "分区类型 列表载入完成！");
     });
 }
 
-void RunLoadServers(const Form& form, unsigned generation)
+void RunLoadServers(const Form& form, unsigned generation, unsigned areasWritten)
 {
-    auto current = [&] { return generation == g_serversGeneration.load(); };
+    auto current = [&] { return generation == g_serversGeneration.load() && areasWritten == g_areasWritten.load(); };
     GamePickPage games = QueryPageGames();
     Control areaNames = form.Control(kAreaNames);
     Text areaId;
@@ -407,16 +417,15 @@ bool StartLoadAllGames(const Form& form)
 bool StartLoadAreasAndGoodsTypes(const Form& form)
 {
     unsigned generation = ++g_areasGeneration;
-    unsigned serverGeneration = ++g_serversGeneration;
-    return StartWorker([form, generation, serverGeneration] {
-        RunLoadAreasAndGoodsTypes(form, generation, serverGeneration);
-    });
+    ++g_serversGeneration;  // the servers of the previous game's areas are not wanted any more
+    return StartWorker([form, generation] { RunLoadAreasAndGoodsTypes(form, generation); });
 }
 
 bool StartLoadServers(const Form& form)
 {
     unsigned generation = ++g_serversGeneration;
-    return StartWorker([form, generation] { RunLoadServers(form, generation); });
+    unsigned areasWritten = g_areasWritten.load();
+    return StartWorker([form, generation, areasWritten] { RunLoadServers(form, generation, areasWritten); });
 }
 
 void OnLetterFilterChanged(const EventArgs& e) { LetterFilterChanged(*e.form, QueryPageGames()); }

@@ -54,8 +54,7 @@ void OnAddStatisticsClicked(const EventArgs& args)
     cells.push_back(CaptionBeforeUnit(form.Control("标签_交易笔数").GetText(), "笔"));
     cells.push_back(CaptionBeforeUnit(form.Control("标签_交易总金额").GetText(), "元"));
     cells.push_back(DateTimeToText(NowDateTime()));
-    const int row = table.InsertRow(0, cells[0]);
-    for (int k = 1; k < static_cast<int>(cells.size()); ++k) table.SetCell(row, k, cells[k]);
+    table.InsertRows(0, {cells});
 }
 
 void OnDeleteStatisticsClicked(const EventArgs& args)

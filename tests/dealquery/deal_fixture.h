@@ -49,6 +49,7 @@ struct GamePages {
     std::string footer;                          // the footer's count; empty: the number of deals
     unsigned delayMs = 0;                        // every reply of this game waits this long
     int failingPage = 0;                         // this page (1 and up) is answered with an empty body
+    std::string announcedPages;                  // non-empty: the page count every page announces
 };
 
 inline std::string QueryKey(const std::string& target, const std::string& key)
@@ -155,9 +156,14 @@ protected:
         if (page == game.failingPage) return LoopbackReply::Ok(std::string());
         const std::vector<SampleDeal> none;
         const auto& deals = page >= 1 && page <= static_cast<int>(game.pages.size()) ? game.pages[page - 1] : none;
-        LoopbackReply reply = LoopbackReply::Ok(replica::DealListPageHtml(
-            deals, static_cast<int>(game.pages.size()), page,
-            game.footer.empty() ? std::to_string(total) : game.footer));
+        std::string html = replica::DealListPageHtml(deals, static_cast<int>(game.pages.size()), page,
+                                                     game.footer.empty() ? std::to_string(total) : game.footer);
+        if (!game.announcedPages.empty()) {
+            const std::string count = "，共 " + std::to_string(game.pages.size()) + " 页";
+            const std::size_t at = html.find(count);
+            if (at != std::string::npos) html.replace(at, count.size(), "，共 " + game.announcedPages + " 页");
+        }
+        LoopbackReply reply = LoopbackReply::Ok(html);
         reply.delayMs = game.delayMs;
         return reply;
     }

@@ -2,11 +2,13 @@
 // and a newer query taking over from an older one.
 #include "deal_fixture.h"
 
+#include "client/page_bounds.h"
 #include "helpers/listview_sort.h"
 #include "helpers/text_helpers.h"
 
 #include <gmock/gmock.h>
 
+#include <climits>
 #include <thread>
 
 namespace dealquery_test {
@@ -87,6 +89,42 @@ TEST_F(DealQueryTest, RequestsPerPageCountAndTheWaitAfterEachPage)
         ASSERT_EQ(static_cast<int>(w.size() - waitsBefore), c.pages);
         for (std::size_t i = waitsBefore; i < w.size(); ++i) EXPECT_EQ(w[i].milliseconds, 1000);
         EXPECT_EQ(List().RowCount(), 3 * c.pages);
+    }
+}
+
+TEST(DealPageRun, TheAnnouncedCountIsBoundedAndThreeEmptyPagesInARowEndTheRun)
+{
+    EXPECT_EQ(PageRun(-5).Pages(), 0);
+    EXPECT_EQ(PageRun(3).Pages(), 3);
+    EXPECT_EQ(PageRun(INT_MAX).Pages(), kMaxListPages);
+    PageRun run(10);
+    EXPECT_TRUE(run.Continue(0));   // one empty or failed page is passed over
+    EXPECT_TRUE(run.Continue(80));
+    EXPECT_TRUE(run.Continue(0));
+    EXPECT_TRUE(run.Continue(0));
+    EXPECT_FALSE(run.Continue(0));  // the third in a row
+}
+
+TEST_F(DealQueryTest, AHostilePageCountEndsAfterThreePagesInARowWithoutDeals)
+{
+    // Deals on pages 1 and 3 only; every page claims billions of pages (or a count that is no integer).
+    for (const char* announced : {"2147483648", "1e9", "99999999999999999999"}) {
+        SCOPED_TRACE(announced);
+        GamePages g;
+        g.pages = {Deals("一", 2), {}, Deals("三", 1)};
+        g.announcedPages = announced;
+        ServeGame("90", g);
+        server.ClearRequests();
+        Choose("90", "大游戏");
+        RunQuery();
+        // The first page, then pages 1 to 6: page 2 is passed over, 4, 5 and 6 end the run.
+        const auto t = Targets();
+        ASSERT_EQ(t.size(), 7u);
+        EXPECT_THAT(t.back(), HasSubstr("&pg=6&ps=80"));
+        EXPECT_EQ(List().RowCount(), 3);
+        EXPECT_EQ(List().Cell(0, 0), "3");
+        EXPECT_EQ(DealQueryBusy.load(), 0);
+        EXPECT_EQ(DealResultsSaved.load(), 1);
     }
 }
 
@@ -399,6 +437,33 @@ TEST_F(DealQueryTest, ANewerQueryTakesOverAndTheOlderStopsWriting)
     for (const auto& t : Targets())
         if (t.find("gm=60&") != std::string::npos) ++slowRequests;
     EXPECT_EQ(slowRequests, 1);  // the first page only
+}
+
+TEST_F(DealQueryTest, AQueryWithoutAGameLeavesARunningQueryItsResult)
+{
+    GamePages slow;
+    slow.pages = {Deals("慢", 4), Deals("慢二", 4)};
+    slow.delayMs = 400;
+    ServeGame("62", slow);
+    Choose("62", "慢游戏");
+    HANDLE running = StartWorkerKept([f = form] { QueryLatestDeals(f); });
+    ASSERT_TRUE(WaitForRequests(1, 5000));
+
+    // The game list loses its selection (a filter rebuilt it) and 成交量 is pressed again.
+    form.Control("游戏列表_游戏名_显").SetSelection(-1);
+    form.Control("游戏列表_游戏名_编号").SetSelection(-1);
+    RunQuery();
+    ASSERT_EQ(boxes.Calls().size(), 1u);
+    EXPECT_EQ(boxes.Calls()[0].text, "请选择你们要查询的游戏！");
+    EXPECT_EQ(DealQueryBusy.load(), 1);  // the running query still holds it
+
+    ASSERT_TRUE(WaitHandlePumping(running, 30000));
+    CloseHandle(running);
+    EXPECT_EQ(List().RowCount(), 8);
+    EXPECT_EQ(Caption("标签_交易笔数"), "8 笔");
+    EXPECT_EQ(List("成交信息复制").RowCount(), 8);
+    EXPECT_EQ(DealResultsSaved.load(), 1);
+    EXPECT_EQ(DealQueryBusy.load(), 0);
 }
 
 TEST_F(DealQueryTest, ClosingTheWindowEndsARunningQuery)

@@ -15,6 +15,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -383,15 +384,20 @@ TEST_F(PickListWindow, EmptyRepliesLeaveTheListsEmptyWithTheCompletionTexts)
         EXPECT_TRUE(Items(list).empty()) << list;
     EXPECT_EQ(Bar(), "分区类型 列表载入完成！");
 
+    // A reply without any game is no list of games: the game lists keep what they hold.
     form_.Control("状态").SetText("");
+    const std::size_t all = catalogue_->Games().size();
     LoadAllGames(form_);
     for (const char* list : kEightGameLists)
-        EXPECT_TRUE(Items(list).empty()) << list;
+        EXPECT_EQ(Items(list).size(), all) << list;
     EXPECT_EQ(Label(), "游戏名 列表载入完成！");
     EXPECT_EQ(Bar(), "游戏名 列表载入完成！");
+    ChooseLetter("字母分类", 'Q' - 'A' + 1);  // the kept full list still serves the filter
+    EXPECT_EQ(Items(kGameNames).size(), 8u);
 
     // With nothing to pick, the empty id is asked for.
     server_->ClearRequests();
+    form_.Control(kGameNames).SetSelection(-1);
     PickGameAndWait(-1);
     std::vector<Text> targets = Targets();
     ASSERT_EQ(targets.size(), 2u);
@@ -434,6 +440,66 @@ TEST_F(PickListWindow, OverlappingGamePicksLeaveTheListsOfTheLastPick)
     // The first pick's worker stopped at its late reply: no goods types were asked for its game.
     for (const Text& t : Targets())
         EXPECT_EQ(t.find("gm=" + slow.id), std::string::npos) << t;
+}
+
+TEST_F(PickListWindow, AllGamesOnTheWindowThreadKeepsTheWindowAnswering)
+{
+    Open();
+    SetOverride([this](const LoopbackRequest& r) -> std::optional<LoopbackReply> {
+        if (r.target.find("GETALLGAMESDATAv31") == std::string::npos)
+            return std::nullopt;
+        LoopbackReply reply = LoopbackReply::Ok(AllGamesPage(*catalogue_));
+        reply.delayMs = 1500;
+        return reply;
+    });
+    // While "全部游戏ALL" waits for the platform, another thread's call to the window is answered.
+    server_->ClearRequests();
+    std::atomic<bool> answered{false};
+    std::thread other([&] {
+        if (PumpUntil([&] { return server_->RequestCount() >= 1; }, 5000)) {
+            form_.Control("状态").GetText();
+            answered = Items(kGameNames).size() == 8u;  // the reload has not written yet
+        }
+    });
+    ChooseLetter("字母分类", 'Q' - 'A' + 1);
+    ChooseLetter("字母分类", 0);
+    other.join();
+    EXPECT_TRUE(answered.load());
+    EXPECT_EQ(Items(kGameNames).size(), catalogue_->Games().size());
+}
+
+TEST_F(PickListWindow, AnAreaOfThePreviousGamePickedLateGetsNoServers)
+{
+    Open();
+    int first = IndexOfGame("问道"), second = IndexOfGame("诛仙");
+    PickGameAndWait(first);
+    PickAreaAndWait(0);
+    ASSERT_FALSE(Items(kServerNames).empty());
+    const TextArray oldAreaIds = Items(kAreaIds);
+
+    // The second game's areas come late; meanwhile an area of the first game, still shown, is picked.
+    const Text secondId = Items(kGameIds)[second];
+    SetOverride([this, secondId](const LoopbackRequest& r) -> std::optional<LoopbackReply> {
+        if (r.target.find("GameAreas") == std::string::npos || r.target.find("id=" + secondId) == std::string::npos)
+            return std::nullopt;
+        ReplicaPage page = routes_.Serve(ParseReplicaRequest(r.method, r.target));
+        LoopbackReply reply = LoopbackReply::Ok(page.body);
+        reply.delayMs = 700;
+        return reply;
+    });
+    server_->ClearRequests();
+    form_.Control("状态").SetText("");
+    Pick(kGameNames, second);
+    ASSERT_TRUE(PumpUntil([&] { return server_->RequestCount() >= 1; }));
+    Pick(kAreaNames, 1);
+    ASSERT_TRUE(PumpUntil([&] { return Label() == "分区类型 列表载入完成！"; }, 10000));
+    PumpFor(500);
+
+    const ReplicaGame& game = *catalogue_->FindGame(secondId);
+    ASSERT_EQ(Items(kAreaIds).size(), game.areas.size());
+    EXPECT_NE(Items(kAreaIds), oldAreaIds);
+    EXPECT_TRUE(Items(kServerNames).empty());
+    EXPECT_TRUE(Items(kServerIds).empty());
 }
 
 TEST_F(PickListWindow, OverlappingGameLoadsLeaveEveryListWhole)

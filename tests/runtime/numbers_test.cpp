@@ -146,6 +146,21 @@ TEST(TextSum, RunningTotal)
     EXPECT_EQ(big, "1e+13");
 }
 
+TEST(TextSum, APastTheLargestNumberStaysFinite)
+{
+    // "inf" would read back as 0, and the next row would start the total again.
+    const double largest = TextToNumber(AddToTextSum("", DBL_MAX));
+    EXPECT_GT(largest, 1e308);
+    for (const char* row : {"1e308", "1e999"}) {
+        SCOPED_TRACE(row);
+        Text total = AddToTextSum("1.7e308", TextToNumber(row));
+        EXPECT_DOUBLE_EQ(TextToNumber(total), largest);
+        total = AddToTextSum(total, 5);
+        EXPECT_DOUBLE_EQ(TextToNumber(total), largest);
+        EXPECT_DOUBLE_EQ(TextToNumber(AddToTextSum("-1.7e308", -TextToNumber(row))), -largest);
+    }
+}
+
 TEST(NumberComparison, Tolerance)
 {
     struct Case {

@@ -5,7 +5,9 @@
 #include "client/program_state.h"
 #include "helpers/skin.h"
 #include "skin/recording_skin_library.h"
+#include "replica/sample_data.h"
 #include "support/pump.h"
+#include "support/replica_loopback.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
@@ -19,6 +21,8 @@ class MainWindowTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
+        // Every outside host is the replica on the loopback interface.
+        ASSERT_TRUE(replica_.Start());
         ResetRecordedSkinCalls();
         image_ = RecordingSkinLibrary();
         SetSkinLibraryImageForTesting(image_.data());
@@ -42,6 +46,7 @@ protected:
         SendMessageA(control, WM_KEYUP, key, 0);
     }
 
+    ReplicaLoopback replica_;
     std::vector<uint8_t> image_;
     Form form;
 };
@@ -157,6 +162,25 @@ TEST_F(MainWindowTest, CreatedHandlerSkinsAndArmsTheUpdateTimer)
     // 时钟1 runs with 2000 ms; its first tick stops it, so the silent check comes once a run.
     EXPECT_EQ(C("时钟1").Interval(), 2000);
     EXPECT_TRUE(PumpUntil([&] { return C("时钟1").Interval() == 0; }, 6000));
+}
+
+// The start-up road: the created handler's worker fetches every game and fills the eight game lists.
+TEST_F(MainWindowTest, StartUpLoadsTheGamesOfThePlatform)
+{
+    ASSERT_TRUE(PumpUntil([&] { return C("状态").GetText() == "游戏名 列表载入完成！"; }, 10000));
+    const std::size_t games = SampleCatalogue()->Games().size();
+    for (const char* list : {"游戏列表_游戏名_显", "游戏列表_游戏名_编号", "游戏列表_游戏名_隐", "游戏列表_游戏名_编号_隐",
+                             "游戏列表_游戏名_显1", "游戏列表_游戏名_编号1", "游戏列表_游戏名_隐1",
+                             "游戏列表_游戏名_编号_隐1"})
+        EXPECT_EQ(static_cast<std::size_t>(C(list).ItemCount()), games) << list;
+    EXPECT_EQ(C("状态条1").PartText(1), "游戏名 列表载入完成！");
+    bool asked = false;
+    for (const LoopbackRequest& r : replica_.Server().Requests())
+        asked = asked || r.target.find("GETALLGAMESDATAv31") != std::string::npos;
+    EXPECT_TRUE(asked);
+    // The hidden lists stay hidden after their fill.
+    EXPECT_FALSE(IsWindowVisible(H("游戏列表_游戏名_编号")));
+    EXPECT_FALSE(C("游戏列表_游戏名_隐").Visible());
 }
 
 // The start-up colour is drawn anew at every start.

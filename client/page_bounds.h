@@ -1,0 +1,32 @@
+#pragma once
+// How far a run over the numbered pages of the platform goes.
+//
+// The number of pages comes from the platform's own page, so it is trusted only this far: a run reads at
+// most kMaxListPages pages (80 rows a page make 80,000 rows, more than a workbook sheet holds and more
+// than any catalogue of the platform lists), and it ends once kEmptyPagesInARow pages in a row have
+// yielded nothing, so that a count of "2147483648" does not mean years of requests. A single empty or
+// failed page is passed over. Every page loop of the client (deals, offers, total volume, new games)
+// runs through a PageRun.
+#include <algorithm>
+
+inline constexpr int kMaxListPages = 1000;
+inline constexpr int kEmptyPagesInARow = 3;
+
+class PageRun {
+public:
+    explicit PageRun(int announcedPages) : pages_(std::clamp(announcedPages, 0, kMaxListPages)) {}
+
+    // The pages to read: the announced count, 0 for none, at most kMaxListPages.
+    int Pages() const { return pages_; }
+
+    // Told after each page how many records it gave; false once the run has to end.
+    bool Continue(int recordsOnPage)
+    {
+        emptyInARow_ = recordsOnPage > 0 ? 0 : emptyInARow_ + 1;
+        return emptyInARow_ < kEmptyPagesInARow;
+    }
+
+private:
+    int pages_;
+    int emptyInARow_ = 0;
+};
