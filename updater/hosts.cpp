@@ -63,7 +63,8 @@ Text MakerHost()
 Text ConnectivityUrl()
 {
     const Text value = WithoutBlanks(ReadEnvironment("QUOVANTA_CONNECTIVITY_URL"));
-    bool usable = ToLowerAscii(LeftText(value, 7)) == "http://" && value.size() > 7;
+    const Text lower = ToLowerAscii(value);
+    bool usable = (LeftText(lower, 7) == "http://" && value.size() > 7) || (LeftText(lower, 8) == "https://" && value.size() > 8);
     for (unsigned char c : value)
         if (c <= ' ' || c == 0x7F)
             usable = false;

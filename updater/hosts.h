@@ -4,7 +4,8 @@
 //
 //   QUOVANTA_MAKER_HOST        the maker's web server, "host" or "host:port" ("http://" in front and
 //                              one "/" at the end are tolerated)
-//   QUOVANTA_CONNECTIVITY_URL  the whole address of the page that tells whether the network works
+//   QUOVANTA_CONNECTIVITY_URL  the whole address ("http://..." or "https://...") of the page that
+//                              tells whether the network works
 //
 // A variable that is unset, empty or malformed leaves the built-in value in force.
 #include "runtime/text.h"

@@ -2,6 +2,7 @@
 // makes of a description on the maker's server (notices, the version comparison, the boxes).
 #include "replica/maker_pages.h"
 #include "replica/replica_routes.h"
+#include "updater/hosts.h"
 #include "updater/release_description.h"
 #include "updater_fixture.h"
 
@@ -179,7 +180,7 @@ protected:
         const auto endCalls = ends.Calls();
         for (size_t i = endsBefore; i < endCalls.size(); ++i)
             out.ends.push_back(endCalls[i].exitCode);
-        out.closed = PumpUntil([&] { return !form.IsOpen(); }, 1000);
+        out.closed = PumpUntil([&] { return !form.IsOpen(); }, 300);  // the close was asked for already
         if (form.IsOpen())
             form.Destroy();
         DeleteFileA((dir + "\\config.ini").c_str());
@@ -362,4 +363,42 @@ TEST(ReplicaMakerPages, Routes)
     EXPECT_FALSE(program.closeDelimited);
     EXPECT_EQ(closeDelimited.body, "MZ new program");
     EXPECT_TRUE(closeDelimited.closeDelimited);
+}
+
+// The maker's host and the connectivity page from their variables; anything malformed keeps the
+// built-in ones.
+TEST(UpdaterHosts, FromTheEnvironment)
+{
+    const struct {
+        const char* maker;
+        const char* expected;
+    } makers[] = {
+        {nullptr, "www.brelmor.com"},        {"127.0.0.1:18173", "127.0.0.1:18173"}, {" http://replica:80/ ", "replica:80"},
+        {"bad host", "www.brelmor.com"},     {"host:0", "www.brelmor.com"},          {"host:65536", "www.brelmor.com"},
+        {"host/path", "www.brelmor.com"},    {"", "www.brelmor.com"},
+    };
+    for (const auto& m : makers) {
+        SetEnvironmentVariableA("QUOVANTA_MAKER_HOST", m.maker);
+        EXPECT_EQ(updater::MakerHost(), m.expected) << (m.maker ? m.maker : "(unset)");
+    }
+    SetEnvironmentVariableA("QUOVANTA_MAKER_HOST", "127.0.0.1:9");
+    EXPECT_EQ(updater::MakerUrl("/NetWork/qelsoft/5173/up.xml"), "http://127.0.0.1:9/NetWork/qelsoft/5173/up.xml");
+    SetEnvironmentVariableA("QUOVANTA_MAKER_HOST", nullptr);
+
+    const struct {
+        const char* url;
+        const char* expected;
+    } pages[] = {
+        {nullptr, "http://www.baidu.com/"},
+        {"http://127.0.0.1:18173/connectivity.html", "http://127.0.0.1:18173/connectivity.html"},
+        {"https://example.com/", "https://example.com/"},
+        {"http://a b/", "http://www.baidu.com/"},
+        {"ftp://example.com/", "http://www.baidu.com/"},
+        {"http://", "http://www.baidu.com/"},
+    };
+    for (const auto& p : pages) {
+        SetEnvironmentVariableA("QUOVANTA_CONNECTIVITY_URL", p.url);
+        EXPECT_EQ(updater::ConnectivityUrl(), p.expected) << (p.url ? p.url : "(unset)");
+    }
+    SetEnvironmentVariableA("QUOVANTA_CONNECTIVITY_URL", nullptr);
 }

@@ -163,3 +163,53 @@ TEST_F(UpdaterWindowTest, ExitCleanUpRunsOnce)
     updater::FreeUpdaterGlobals();
     EXPECT_EQ(updater_test::EntryCalls[0], 1);
 }
+
+namespace {
+
+// A top-level window of another process with this class and title (GBK), or nullptr.
+HWND FindBox(const char* title)
+{
+    return FindWindowA("#32770", title);
+}
+
+}  // namespace
+
+// The program itself, from a folder of its own: it maps the carried skin library, reads the
+// description from the maker's server, finds its version installed, says so and ends with exit code 0
+// (the exit clean-up unloading the skin library on the way).
+TEST_F(UpdaterFixture, TheProgramItselfEndsWhenUpToDate)
+{
+    char self[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, self, MAX_PATH);
+    Text built = self;
+    built = built.substr(0, built.find_last_of('\\')) + "\\..\\updater\\Brelmor自动更新.exe";
+    const Text program = dir + "\\Brelmor自动更新.exe";
+    ASSERT_TRUE(CopyFileA(built.c_str(), program.c_str(), FALSE)) << built;
+    ServeDescription(replica::ReleaseVariant::Standard);
+    WriteInstalledVersion("2.035");
+
+    STARTUPINFOA si = {};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi = {};
+    std::string line = "\"" + program + "\"";
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, dir.c_str(), &si, &pi));
+    HWND box = nullptr;
+    PumpUntil([&] { return (box = FindBox("友情提示")) != nullptr; }, 20000);
+    ASSERT_NE(box, nullptr);
+    char text[256] = {};
+    GetDlgItemTextA(box, 0xFFFF, text, sizeof(text));  // the box's static text
+    EXPECT_STREQ(text, "当前版本已是最新版本");
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, 20000), static_cast<DWORD>(WAIT_OBJECT_0));
+    DWORD code = 1;
+    GetExitCodeProcess(pi.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    if (WaitForSingleObject(pi.hProcess, 0) != WAIT_OBJECT_0)
+        TerminateProcess(pi.hProcess, 1);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    const auto requests = server.Requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].Path(), updater_test::kLogoPath);
+    EXPECT_EQ(requests[1].Path(), updater_test::kDescriptionPath);
+}
