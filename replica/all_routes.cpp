@@ -1,5 +1,6 @@
 // Every service page the replica serves: one line per group of pages.
 #include "replica/deal_pages.h"
+#include "replica/maker_pages.h"
 #include "replica/pick_list_pages.h"
 #include "replica/replica_routes.h"
 #include "replica/sample_data.h"
@@ -10,5 +11,6 @@ ReplicaRoutes AllReplicaRoutes()
     const auto catalogue = SampleCatalogue();
     AddPickListRoutes(routes, catalogue);
     AddDealListRoutes(routes, catalogue);
+    AddMakerRoutes(routes);
     return routes;
 }

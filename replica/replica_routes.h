@@ -35,6 +35,8 @@ struct ReplicaPage {
     std::string reason = "OK";
     std::string contentType = "text/html; charset=gb2312";
     std::string body;
+    // The body ends where the connection closes: no Content-Length is sent.
+    bool closeDelimited = false;
 
     static ReplicaPage Script(std::string body);  // a script-callback reply, GBK
     static ReplicaPage NotFound();

@@ -51,7 +51,8 @@ std::string Reply(const ReplicaPage& page, bool head)
 {
     std::string out = "HTTP/1.1 " + std::to_string(page.status) + " " + page.reason + "\r\n";
     out += "Content-Type: " + page.contentType + "\r\n";
-    out += "Content-Length: " + std::to_string(page.body.size()) + "\r\n";
+    if (!page.closeDelimited)
+        out += "Content-Length: " + std::to_string(page.body.size()) + "\r\n";
     out += "Cache-Control: no-cache\r\nConnection: close\r\nServer: Quovanta-Replica\r\n\r\n";
     if (!head) out += page.body;
     return out;

@@ -3,6 +3,7 @@
 #include "runtime/forms.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <mutex>
 
 #include <commdlg.h>
@@ -122,17 +123,47 @@ public:
     }
 };
 
+class RealProgramStart final : public ProgramStartSeam {
+public:
+    bool Start(const Text& commandLine, int inputIdleWaitMs) override
+    {
+        std::vector<char> line(commandLine.begin(), commandLine.end());
+        line.push_back('\0');
+        STARTUPINFOA si = {};
+        si.cb = sizeof(si);
+        si.dwFlags = STARTF_USESHOWWINDOW;
+        si.wShowWindow = SW_SHOWNORMAL;
+        PROCESS_INFORMATION pi = {};
+        if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi))
+            return false;
+        if (inputIdleWaitMs > 0)
+            WaitForInputIdle(pi.hProcess, static_cast<DWORD>(inputIdleWaitMs));
+        CloseHandle(pi.hThread);
+        CloseHandle(pi.hProcess);
+        return true;
+    }
+};
+
+class RealProgramEnd final : public ProgramEndSeam {
+public:
+    void End(int exitCode) override { std::exit(exitCode); }
+};
+
 RealMessageBox g_realMessageBox;
 RealFileDialog g_realFileDialog;
 RealShellOpen g_realShellOpen;
 RealSound g_realSound;
 RealWait g_realWait;
+RealProgramStart g_realProgramStart;
+RealProgramEnd g_realProgramEnd;
 
 std::atomic<MessageBoxSeam*> g_messageBox{&g_realMessageBox};
 std::atomic<FileDialogSeam*> g_fileDialog{&g_realFileDialog};
 std::atomic<ShellOpenSeam*> g_shellOpen{&g_realShellOpen};
 std::atomic<SoundSeam*> g_sound{&g_realSound};
 std::atomic<WaitSeam*> g_wait{&g_realWait};
+std::atomic<ProgramStartSeam*> g_programStart{&g_realProgramStart};
+std::atomic<ProgramEndSeam*> g_programEnd{&g_realProgramEnd};
 
 template <class Seam>
 Seam* Swap(std::atomic<Seam*>& slot, Seam* seam, Seam* real)
@@ -165,3 +196,18 @@ SoundSeam* SetSoundSeam(SoundSeam* seam) { return Swap(g_sound, seam, static_cas
 
 void WaitMilliseconds(int milliseconds) { g_wait.load()->Wait(milliseconds); }
 WaitSeam* SetWaitSeam(WaitSeam* seam) { return Swap(g_wait, seam, static_cast<WaitSeam*>(&g_realWait)); }
+
+bool StartProgramFile(std::string_view path, int inputIdleWaitMs)
+{
+    return g_programStart.load()->Start("\"" + Text(path) + "\"", inputIdleWaitMs);
+}
+ProgramStartSeam* SetProgramStartSeam(ProgramStartSeam* seam)
+{
+    return Swap(g_programStart, seam, static_cast<ProgramStartSeam*>(&g_realProgramStart));
+}
+
+void EndProgram(int exitCode) { g_programEnd.load()->End(exitCode); }
+ProgramEndSeam* SetProgramEndSeam(ProgramEndSeam* seam)
+{
+    return Swap(g_programEnd, seam, static_cast<ProgramEndSeam*>(&g_realProgramEnd));
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The seams between the programs and the parts of the platform that a test cannot drive: message boxes,
-// the save-file dialog, the shell's "open" of an address, sound playback and waits.
+// the save-file dialog, the shell's "open" of an address, sound playback, waits, starting another
+// program and ending this one.
 //
 // Each seam is a small interface with one process-wide current implementation. By default it is the
 // real platform call; a test installs its own (a recorder that answers) with the Set function, which
@@ -93,3 +94,32 @@ public:
 // thread stay responsive).
 void WaitMilliseconds(int milliseconds);
 WaitSeam* SetWaitSeam(WaitSeam* seam);
+
+// --- Starting a program --------------------------------------------------------------------------------
+
+class ProgramStartSeam {
+public:
+    virtual ~ProgramStartSeam() = default;
+    // Starts a new process with `commandLine` (the program's path in double quotes, nothing after it)
+    // in the normal window state, waits at most `inputIdleWaitMs` for it to become ready for input and
+    // closes the handles of the process and its thread. False when the process cannot be started.
+    virtual bool Start(const Text& commandLine, int inputIdleWaitMs) = 0;
+};
+
+// Starts the program file at `path` without arguments: the command line is the path in double quotes,
+// so that a folder with blanks names the right file. Does not wait for the program to end.
+bool StartProgramFile(std::string_view path, int inputIdleWaitMs = 1000);
+ProgramStartSeam* SetProgramStartSeam(ProgramStartSeam* seam);
+
+// --- Ending the program --------------------------------------------------------------------------------
+
+class ProgramEndSeam {
+public:
+    virtual ~ProgramEndSeam() = default;
+    // Ends the process with `exitCode`; the exit routines (std::atexit) run. A test's implementation
+    // records the request and returns: the caller must do nothing more after the call.
+    virtual void End(int exitCode) = 0;
+};
+
+void EndProgram(int exitCode);
+ProgramEndSeam* SetProgramEndSeam(ProgramEndSeam* seam);

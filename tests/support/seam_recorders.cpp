@@ -132,4 +132,41 @@ void WaitRecorder::Wait(int milliseconds)
     ProcessPendingMessages();
 }
 
+ProgramStartRecorder::ProgramStartRecorder() : previous_(SetProgramStartSeam(this)) {}
+ProgramStartRecorder::~ProgramStartRecorder() { SetProgramStartSeam(previous_); }
+
+void ProgramStartRecorder::Succeed(bool on)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    succeed_ = on;
+}
+
+std::vector<ProgramStartCall> ProgramStartRecorder::Calls() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return calls_;
+}
+
+bool ProgramStartRecorder::Start(const Text& commandLine, int inputIdleWaitMs)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    calls_.push_back({commandLine, inputIdleWaitMs, NextSequence()});
+    return succeed_;
+}
+
+ProgramEndRecorder::ProgramEndRecorder() : previous_(SetProgramEndSeam(this)) {}
+ProgramEndRecorder::~ProgramEndRecorder() { SetProgramEndSeam(previous_); }
+
+std::vector<ProgramEndCall> ProgramEndRecorder::Calls() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return calls_;
+}
+
+void ProgramEndRecorder::End(int exitCode)
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    calls_.push_back({exitCode, NextSequence()});
+}
+
 }  // namespace seams_test

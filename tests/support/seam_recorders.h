@@ -118,4 +118,46 @@ private:
     WaitSeam* previous_;
 };
 
+struct ProgramStartCall {
+    Text commandLine;
+    int inputIdleWaitMs = 0;
+    int sequence = 0;
+};
+
+// Records each start and answers with the result given to Succeed (true unless told otherwise);
+// nothing is started.
+class ProgramStartRecorder final : public ProgramStartSeam {
+public:
+    ProgramStartRecorder();
+    ~ProgramStartRecorder() override;
+    void Succeed(bool on);
+    std::vector<ProgramStartCall> Calls() const;
+    bool Start(const Text& commandLine, int inputIdleWaitMs) override;
+
+private:
+    mutable std::mutex lock_;
+    bool succeed_ = true;
+    std::vector<ProgramStartCall> calls_;
+    ProgramStartSeam* previous_;
+};
+
+struct ProgramEndCall {
+    int exitCode = 0;
+    int sequence = 0;
+};
+
+// Records each request to end the program and returns; the process goes on.
+class ProgramEndRecorder final : public ProgramEndSeam {
+public:
+    ProgramEndRecorder();
+    ~ProgramEndRecorder() override;
+    std::vector<ProgramEndCall> Calls() const;
+    void End(int exitCode) override;
+
+private:
+    mutable std::mutex lock_;
+    std::vector<ProgramEndCall> calls_;
+    ProgramEndSeam* previous_;
+};
+
 }  // namespace seams_test
