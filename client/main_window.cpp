@@ -3,6 +3,7 @@
 
 #include "client/program_state.h"
 #include "client/startup_files.h"
+#include "client/total_volume_window.h"
 #include "helpers/skin.h"
 #include "runtime/files.h"
 #include "runtime/numbers.h"
@@ -97,6 +98,7 @@ EventTable MainWindowEvents()
     BindPickListEvents(events);
     BindDealQueryEvents(events);
     BindUpdateCheckEvents(events);
+    BindTotalVolumeEvents(events);
     return events;
 }
 

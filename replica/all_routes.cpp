@@ -4,12 +4,14 @@
 #include "replica/pick_list_pages.h"
 #include "replica/replica_routes.h"
 #include "replica/sample_data.h"
+#include "replica/total_volume_pages.h"
 
 ReplicaRoutes AllReplicaRoutes()
 {
     ReplicaRoutes routes;
     const auto catalogue = SampleCatalogue();
     AddPickListRoutes(routes, catalogue);
+    AddTotalVolumeRoutes(routes, catalogue);  // before the deal list: it takes over two of its games
     AddDealListRoutes(routes, catalogue);
     AddMakerRoutes(routes);
     return routes;
