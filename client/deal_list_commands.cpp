@@ -14,20 +14,20 @@ constexpr int kPriceColumn = 4;     // 价格
 constexpr int kAddressColumn = 7;   // 交易地址
 constexpr int kDealColumns = 8;
 
+// The keys of a column are its texts (the prices without their thousands separators), read straight
+// from the list; the rows are ordered as SortListViewByColumn orders them.
 void SortDeals(const Control& list, int column, bool ascending)
 {
     const int kind = DealListColumnSortKind(column);
     HWND h = list.Handle();
     if (kind < 0 || !h)
         return;
+    TextArray keys = ListViewColumnTexts(h, column);
     if (column == kPriceColumn) {
-        TextArray keys = ListViewColumnTexts(h, column);
         for (Text& key : keys)
             key = PriceNumberText(key);
-        SortListViewByKeys(h, keys, kind, true, ascending);
-        return;
     }
-    SortListViewByColumn(h, column, kind, true, ascending);
+    SortListViewByKeys(h, keys, kind, true, ascending);
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 #include "helpers/listview_export.h"
 
 #include "helpers/export_helper_window.h"
+#include "helpers/listview_direct.h"
 #include "resources/resources.h"
 #include "runtime/database.h"
 #include "runtime/window_thread.h"
@@ -70,7 +71,7 @@ bool WriteExclusive(const Text& path, const ByteSet& bytes)
 // Appends the text of cell (row, column) to `out` as an SQL literal. The text is read whole: a buffer
 // that comes back (nearly) full is taken as a cut text and read again larger; past 1 MiB the text is
 // far beyond what a workbook cell holds and the workbook refuses it anyway.
-void AppendCellLiteral(HWND list, int row, int column, std::vector<char>& buffer, Text& out)
+void AppendCellLiteral(const ListViewDirect& list, int row, int column, std::vector<char>& buffer, Text& out)
 {
     int n = 0;
     for (;;) {
@@ -79,7 +80,7 @@ void AppendCellLiteral(HWND list, int row, int column, std::vector<char>& buffer
         item.pszText = buffer.data();
         item.cchTextMax = static_cast<int>(buffer.size());
         buffer[0] = '\0';
-        n = static_cast<int>(SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
+        n = static_cast<int>(list.Send(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
         if (n < 0)
             n = 0;
         // A double-byte character that no longer fits is left out whole, so a cut text may end two
@@ -108,7 +109,9 @@ void AppendCellLiteral(HWND list, int row, int column, std::vector<char>& buffer
 }
 
 // Progress positions are sent only when the drawn bar changes (and the last one), so that a long list
-// does not spend its time redrawing the same bar.
+// does not spend its time redrawing the same bar: a smooth bar changes with each pixel of its inside, a
+// bar of blocks (the default) with each block, which is two thirds of the inside's height wide and
+// followed by a gap of 2 pixels.
 class Progress {
 public:
     Progress(Control bar, int maximum) : bar_(std::move(bar)), maximum_(maximum)
@@ -118,7 +121,12 @@ public:
             return;
         RECT r{};
         GetClientRect(hwnd_, &r);
+        InflateRect(&r, -1, -1);
         pixels_ = r.right - r.left > 0 ? r.right - r.left : 1;
+        if (!(GetWindowLongW(hwnd_, GWL_STYLE) & PBS_SMOOTH))
+            step_ = MulDiv(r.bottom - r.top, 2, 3) + 2;
+        if (step_ < 1)
+            step_ = 1;
         bar_.SetRange(0, maximum);
         bar_.SetPosition(0);
         UpdateWindow(hwnd_);
@@ -128,7 +136,8 @@ public:
     {
         if (!hwnd_)
             return;
-        const long long drawn = maximum_ > 0 ? static_cast<long long>(position) * pixels_ / maximum_ : 0;
+        const long long drawn =
+            maximum_ > 0 ? static_cast<long long>(position) * pixels_ / maximum_ / step_ : 0;
         if (drawn == drawn_ && position != maximum_)
             return;
         drawn_ = drawn;
@@ -141,6 +150,7 @@ private:
     HWND hwnd_ = nullptr;
     int maximum_ = 0;
     int pixels_ = 1;
+    int step_ = 1;
     long long drawn_ = 0;
 };
 
@@ -172,8 +182,8 @@ bool ExportOnWindowThread(const ExcelExportRequest& request)
 
     // 3, 4. The columns and their titles.
     const Control& list = request.listView;
-    HWND listWindow = list.Handle();
-    if (!listWindow)
+    const ListViewDirect listWindow(list.Handle());
+    if (!listWindow.Handle())
         return false;
     IntArray columns = request.columns;
     if (columns.empty()) {

@@ -1,6 +1,7 @@
 // Sorting list-view rows by derived keys (see listview_sort_keys.h).
 #include "helpers/listview_sort_keys.h"
 
+#include "helpers/listview_direct.h"
 #include "helpers/listview_sort.h"
 
 #include <commctrl.h>
@@ -10,7 +11,7 @@
 
 namespace {
 
-Text ReadCell(HWND list, int row, int column, std::vector<char>& buffer)
+Text ReadCell(const ListViewDirect& list, int row, int column, std::vector<char>& buffer)
 {
     if (buffer.size() < 256)
         buffer.resize(256);
@@ -20,7 +21,7 @@ Text ReadCell(HWND list, int row, int column, std::vector<char>& buffer)
         item.pszText = buffer.data();
         item.cchTextMax = static_cast<int>(buffer.size());
         buffer[0] = '\0';
-        int n = static_cast<int>(SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
+        int n = static_cast<int>(list.Send(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
         if (n < 0)
             n = 0;
         // A cut text may end two bytes short of the buffer (a double-byte character that did not fit).
@@ -30,9 +31,9 @@ Text ReadCell(HWND list, int row, int column, std::vector<char>& buffer)
     }
 }
 
-int ColumnCount(HWND list)
+int ColumnCount(const ListViewDirect& list)
 {
-    HWND header = reinterpret_cast<HWND>(SendMessageA(list, LVM_GETHEADER, 0, 0));
+    HWND header = reinterpret_cast<HWND>(list.Send(LVM_GETHEADER, 0, 0));
     return header ? static_cast<int>(SendMessageA(header, HDM_GETITEMCOUNT, 0, 0)) : 0;
 }
 
@@ -41,18 +42,20 @@ int ColumnCount(HWND list)
 TextArray ListViewColumnTexts(HWND listView, int column)
 {
     TextArray texts;
-    const int n = static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
+    const ListViewDirect list(listView);
+    const int n = static_cast<int>(list.Send(LVM_GETITEMCOUNT, 0, 0));
     std::vector<char> buffer;
     texts.reserve(n > 0 ? n : 0);
     for (int r = 0; r < n; ++r)
-        texts.push_back(ReadCell(listView, r, column, buffer));
+        texts.push_back(ReadCell(list, r, column, buffer));
     return texts;
 }
 
 int SortListViewByKeys(HWND listView, const TextArray& keys, int kind, bool caseSensitive, bool ascending)
 {
     const DWORD start = GetTickCount();
-    const int n = static_cast<int>(SendMessageA(listView, LVM_GETITEMCOUNT, 0, 0));
+    const ListViewDirect list(listView);
+    const int n = static_cast<int>(list.Send(LVM_GETITEMCOUNT, 0, 0));
     if (n != static_cast<int>(keys.size()) || n == 0)
         return static_cast<int>(GetTickCount() - start);
     if (kind < ListViewSortNumber || kind > ListViewSortLogical)
@@ -80,7 +83,7 @@ int SortListViewByKeys(HWND listView, const TextArray& keys, int kind, bool case
         }
     }
 
-    const int columns = ColumnCount(listView);
+    const int columns = ColumnCount(list);
     if (columns <= 0)
         return static_cast<int>(GetTickCount() - start);
     std::vector<char> buffer;
@@ -88,21 +91,21 @@ int SortListViewByKeys(HWND listView, const TextArray& keys, int kind, bool case
     for (std::size_t j = 0; j < cells.size(); ++j) {
         const int q = static_cast<int>(j / columns);
         const int source = ascending ? order[q] : order[n - 1 - q];
-        cells[j] = ReadCell(listView, source, static_cast<int>(j % columns), buffer);
+        cells[j] = ReadCell(list, source, static_cast<int>(j % columns), buffer);
     }
     // Redraw is held only for a list that is not hidden itself: turning it back on would show a hidden
     // one.
     const bool shown = (GetWindowLongA(listView, GWL_STYLE) & WS_VISIBLE) != 0;
     if (shown)
-        SendMessageA(listView, WM_SETREDRAW, FALSE, 0);
+        list.Send(WM_SETREDRAW, FALSE, 0);
     for (std::size_t j = 0; j < cells.size(); ++j) {
         LVITEMA item = {};
         item.iSubItem = static_cast<int>(j % columns);
         item.pszText = const_cast<char*>(cells[j].c_str());
-        SendMessageA(listView, LVM_SETITEMTEXTA, j / columns, reinterpret_cast<LPARAM>(&item));
+        list.Send(LVM_SETITEMTEXTA, j / columns, reinterpret_cast<LPARAM>(&item));
     }
     if (shown) {
-        SendMessageA(listView, WM_SETREDRAW, TRUE, 0);
+        list.Send(WM_SETREDRAW, TRUE, 0);
         InvalidateRect(listView, nullptr, TRUE);
     }
     return static_cast<int>(GetTickCount() - start);

@@ -340,9 +340,7 @@ bool WriteStream(CompoundStreamWriter& out, const std::wstring& sheetName, const
 
     WriteGlobalsHead(biff);
 
-    std::vector<unsigned char> sheet(8, 0);
-    sheet[4] = 0;  // visible
-    sheet[5] = 0;  // worksheet
+    std::vector<unsigned char> sheet(6, 0);  // the sheet's offset (patched below), visible, a worksheet
     sheet.push_back(static_cast<unsigned char>(sheetName.size()));
     sheet.push_back(1);
     for (wchar_t c : sheetName) {
@@ -356,7 +354,7 @@ bool WriteStream(CompoundStreamWriter& out, const std::wstring& sheetName, const
     std::vector<std::uint32_t> cellString(cells);
     {
         SstWriter sst(biff, static_cast<std::uint32_t>(cells));
-        StringIndex index(std::min<std::size_t>(cells, 1u << 22));
+        StringIndex index(std::min<std::size_t>(cells, 1u << 20));
         std::vector<wchar_t> wide;
         std::uint32_t next = 0;
         for (std::size_t i = 0; i < cells; ++i) {

@@ -263,7 +263,7 @@ TEST_F(DatabaseTest, SelectIntoReadsThePathUpToTheLastBracketAndPoint)
     ExpectWorkbook(second, "Sheet1", {{"序号", "名称"}, {"1", "甲"}});
 
     for (const Text& bad :
-         {Text("SELECT * INTO [Excel 8.0;Database=" + file + "] FROM tmp"), Text("SELECT * INTO [Excel 8.0;Database=].[Sheet1] FROM tmp"),
+         {Text("SELECT * INTO [Excel 8.0;Database=" + second + "] FROM tmp"), Text("SELECT * INTO [Excel 8.0;Database=].[Sheet1] FROM tmp"),
           Text("SELECT * INTO [Excel 8.0;Database=" + file + "].[] FROM tmp"),
           Text("SELECT * INTO [Excel 8.0;Database=" + file + "].[Sheet1] FROM other"),
           Text("SELECT * INTO [Excel 8.0;Database=" + file + "].[Sheet1]"),

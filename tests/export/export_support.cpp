@@ -1,6 +1,8 @@
 // Tools of the export tests (see export_support.h).
 #include "export/export_support.h"
 
+#include "helpers/listview_direct.h"
+
 #include "runtime/database.h"
 #include "runtime/window_thread.h"
 
@@ -161,21 +163,22 @@ void FillList(const Control& list, const Rows& rows)
 {
     RunOnWindowThread(list, [&] {
         HWND h = list.Handle();
-        SendMessageA(h, WM_SETREDRAW, FALSE, 0);
+        const ListViewDirect direct(h);
+        direct.Send(WM_SETREDRAW, FALSE, 0);
         for (const TextArray& row : rows) {
             LVITEMA item = {};
             item.mask = LVIF_TEXT;
             item.iItem = INT_MAX;
             item.pszText = const_cast<char*>(row.empty() ? "" : row[0].c_str());
-            const int r = static_cast<int>(SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+            const int r = static_cast<int>(direct.Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
             for (std::size_t k = 1; k < row.size(); ++k) {
                 LVITEMA cell = {};
                 cell.iSubItem = static_cast<int>(k);
                 cell.pszText = const_cast<char*>(row[k].c_str());
-                SendMessageA(h, LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&cell));
+                direct.Send(LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&cell));
             }
         }
-        SendMessageA(h, WM_SETREDRAW, TRUE, 0);
+        direct.Send(WM_SETREDRAW, TRUE, 0);
         InvalidateRect(h, nullptr, TRUE);
     });
 }
