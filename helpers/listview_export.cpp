@@ -156,7 +156,8 @@ private:
 
 bool ExportOnWindowThread(const ExcelExportRequest& request)
 {
-    // 1. The helper window and its database control; from here on every return cleans up.
+    // The helper window and its database control; from here on every return closes the connection
+    // and destroys the window.
     Form helper = LoadExportHelperWindow();
     std::shared_ptr<DatabaseConnection> db = DatabaseConnectionOf(helper.Control("外部数据库1"));
     struct CleanUp {
@@ -173,14 +174,17 @@ bool ExportOnWindowThread(const ExcelExportRequest& request)
         return false;
     db->Close();
 
-    // 2. The empty database.
-    const Text databasePath = TemporaryDatabasePath(TemporaryFolder());
+    // The empty database in the temporary folder.
+    const Text folder = TemporaryFolder();
+    if (folder.empty())
+        return false;
+    const Text databasePath = TemporaryDatabasePath(folder);
     ByteSet database;
     if (!ExpandDatabaseTemplate(EmbeddedDatabaseTemplate, EmbeddedDatabaseTemplate_size, database) ||
         !WriteExclusive(databasePath, database))
         return false;
 
-    // 3, 4. The columns and their titles.
+    // The columns and their titles: the name list and the definition list.
     const Control& list = request.listView;
     const ListViewDirect listWindow(list.Handle());
     if (!listWindow.Handle())
@@ -202,14 +206,14 @@ bool ExportOnWindowThread(const ExcelExportRequest& request)
         definitions += title + " text";
     }
 
-    // 5 to 7.
+    // The table; the drop finds none in a fresh database, and its outcome does not matter.
     if (!db->Open(ExportConnectText(databasePath)))
         return false;
     db->Execute("drop table tmp");
     if (!db->Execute("create table tmp (" + definitions + ")"))
         return false;
 
-    // 8 to 10: the rows, read here on the window thread in one pass.
+    // The rows in one transaction, each read here on the window thread and inserted.
     Progress progress(request.progressBar, list.RowCount());
     db->BeginTransaction();
     const int rows = list.RowCount();
@@ -229,7 +233,7 @@ bool ExportOnWindowThread(const ExcelExportRequest& request)
         progress.Reached(r + 1);
     }
 
-    // 11, 12.
+    // The copy into the workbook, then the commit.
     if (!db->Execute(ExportSelectIntoStatement(request.workbookFile, request.sheetName)))
         return false;
     return db->CommitTransaction();
@@ -314,7 +318,13 @@ Text ExportSelectIntoStatement(std::string_view workbookFile, std::string_view s
 bool ExportListViewToExcel(const ExcelExportRequest& request)
 {
     bool ok = false;
-    if (!RunOnWindowThread(request.listView, [&] { ok = ExportOnWindowThread(request); }))
-        return false;
-    return ok;
+    const bool ran = RunOnWindowThread(request.listView, [&] {
+        // A list too large for memory fails the export like any other failure.
+        try {
+            ok = ExportOnWindowThread(request);
+        } catch (const std::bad_alloc&) {
+            ok = false;
+        }
+    });
+    return ran && ok;
 }

@@ -822,17 +822,22 @@ bool DatabaseConnection::Execute(std::string_view statement)
     if (!s.open) {
         s.error = "the connection is not open";
     } else {
-        Cursor c{statement, 0};
-        if (c.Keyword("insert"))
-            ok = s.Insert(c);
-        else if (c.Keyword("create"))
-            ok = s.Create(c);
-        else if (c.Keyword("drop"))
-            ok = s.Drop(c);
-        else if (c.Keyword("select"))
-            ok = s.SelectInto(Trimmed(statement));
-        else
-            s.error = "not a statement of this database";
+        try {
+            Cursor c{statement, 0};
+            if (c.Keyword("insert"))
+                ok = s.Insert(c);
+            else if (c.Keyword("create"))
+                ok = s.Create(c);
+            else if (c.Keyword("drop"))
+                ok = s.Drop(c);
+            else if (c.Keyword("select"))
+                ok = s.SelectInto(Trimmed(statement));
+            else
+                s.error = "not a statement of this database";
+        } catch (const std::bad_alloc&) {
+            s.error = "out of memory";
+            ok = false;
+        }
     }
     if (ok)
         s.error.clear();

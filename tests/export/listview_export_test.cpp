@@ -228,14 +228,15 @@ TEST_F(ListExportTest, FailuresReturnFalseAndKeepTheFileThatWasThere)
     EXPECT_EQ(ReadFileText(kept), old);
 
     // A temporary folder that cannot be written: the template never gets there.
-    char saved[MAX_PATH] = {};
-    GetEnvironmentVariableA("TMP", saved, sizeof saved);
+    char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
+    const bool hadTmp = GetEnvironmentVariableA("TMP", savedTmp, sizeof savedTmp) > 0;
+    const bool hadTemp = GetEnvironmentVariableA("TEMP", savedTemp, sizeof savedTemp) > 0;
     SetEnvironmentVariableA("TMP", (scratch / "missing").c_str());
     SetEnvironmentVariableA("TEMP", (scratch / "missing").c_str());
     Calls calls;
     const bool written = ExportListViewToExcel(Request(kept, {0}));
-    SetEnvironmentVariableA("TMP", saved);
-    SetEnvironmentVariableA("TEMP", saved);
+    SetEnvironmentVariableA("TMP", hadTmp ? savedTmp : nullptr);
+    SetEnvironmentVariableA("TEMP", hadTemp ? savedTemp : nullptr);
     EXPECT_FALSE(written);
     EXPECT_TRUE(calls.Get().empty()) << "no connection is opened";
     EXPECT_EQ(ReadFileText(kept), old);
