@@ -97,6 +97,7 @@ EventTable MainWindowEvents()
     };
     BindPickListEvents(events);
     BindDealQueryEvents(events);
+    BindDealListCommandEvents(events);
     BindUpdateCheckEvents(events);
     BindTotalVolumeEvents(events);
     return events;

@@ -3,12 +3,14 @@
 #include "client/total_volume_window.h"
 
 #include "client/deal_query.h"
+#include "client/export_command.h"
 #include "client/page_bounds.h"
 #include "client/pick_lists.h"
 #include "helpers/hosts.h"
 #include "helpers/http_client.h"
 #include "helpers/listview_sort.h"
 #include "helpers/text_helpers.h"
+#include "runtime/datetime.h"
 #include "runtime/numbers.h"
 #include "runtime/seams.h"
 #include "runtime/window_thread.h"
@@ -437,4 +439,16 @@ void OnTotalListColumnClick(const EventArgs& args)
     label.SetText(ascending ? "升" : "降");
 }
 
-void OnTotalExportClicked(const EventArgs&) {}
+Text TotalExportFileName(DateTime now) { return "5173游戏总交易量-BrelmorQuovanta" + DateTimeToText(now); }
+
+void OnTotalExportClicked(const EventArgs& args)
+{
+    const Form& form = *args.form;
+    ExcelExportRequest request;
+    request.listView = form.Control(kGameList);
+    request.columns = {kColNumber, kColName, kColTotal, kColDeals, kColState};  // not the hidden ID
+    request.sheetName = ExportSheetName();
+    request.progressBar = form.Control(kExportProgress);
+    RunExportCommand(form.Control(kFileDialog), form.Control(kExportPanel), TotalExportFileName(NowDateTime()),
+                     request);
+}

@@ -11,6 +11,7 @@
 // no write can land after a stop in rows that a sort has moved since.
 //
 // Every window keeps its own run state: two open windows never pause, stop or mix each other's runs.
+#include "runtime/datetime.h"
 #include "runtime/forms.h"
 #include "runtime/text.h"
 
@@ -51,6 +52,9 @@ Text SumAmounts(const TextArray& amounts);
 // The progress text of 标签1: "查询进度：g/N     状态：" + state.
 Text TotalProgressText(int game, int count, std::string_view state);
 
+// The proposed workbook name: "5173游戏总交易量-BrelmorQuovanta" and the date-time text of `now`.
+Text TotalExportFileName(DateTime now);
+
 // --- Handlers ---------------------------------------------------------------------------------------
 
 // Click on 超级按钮_5173总排行 of the main window: opens a new TotalVolumeWindow.
@@ -61,6 +65,8 @@ void OnTotalWindowClosing(const EventArgs& args);
 void OnTotalStartClicked(const EventArgs& args);
 void OnTotalPauseResumeClicked(const EventArgs& args);
 void OnTotalStopClicked(const EventArgs& args);
+// The list (without its hidden ID column) into a workbook, as every export command of the program does:
+// a failed export hides the panel and warns, an existing file is replaced only by a complete workbook.
 void OnTotalExportClicked(const EventArgs& args);
 void OnTotalListColumnClick(const EventArgs& args);
 
