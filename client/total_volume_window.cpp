@@ -9,6 +9,7 @@
 #include "helpers/hosts.h"
 #include "helpers/http_client.h"
 #include "helpers/listview_sort.h"
+#include "helpers/listview_sort_keys.h"
 #include "helpers/text_helpers.h"
 #include "runtime/datetime.h"
 #include "runtime/numbers.h"
@@ -148,19 +149,19 @@ bool TotalOneGame(RunSteps& steps, int g, int count, const Text& id)
     const int r = g - 1;
     const Form& form = steps.form();
     const Control& list = steps.list();
+    Control work = form.Control(kWorkList);
     if (!steps.Step([&] {
             steps.state().gameIndex = g;
             steps.state().gameId = id;
             form.Control(kProgressLabel).SetText(TotalProgressText(g, count, "运行中..."));
             list.SetCell(r, kColState, "数据计算中...");
+            work.ClearRows();  // the work list of this game (never seen)
         }))
         return false;
 
     if (!steps.Go()) return false;
     Text reply = FetchUrlText(TotalFirstPageAddress(id));
     PageRun pages(DealPageCount(reply));
-    Control work = form.Control(kWorkList);
-    if (!steps.Step([&] { work.ClearRows(); })) return false;
 
     TextArray amounts;
     for (int n = 1; n <= pages.Pages(); ++n) {
@@ -435,7 +436,10 @@ void OnTotalListColumnClick(const EventArgs& args)
     else
         return;
     const int kind = TotalColumnSortKind(args.column);
-    if (kind >= 0) SortListViewByColumn(form.Control(kGameList).Handle(), args.column, kind, true, ascending);
+    if (HWND list = form.Control(kGameList).Handle(); kind >= 0 && list) {
+        // The order of SortListViewByColumn, with the cells read and written straight to the list view.
+        SortListViewByKeys(list, ListViewColumnTexts(list, args.column), kind, true, ascending);
+    }
     label.SetText(ascending ? "升" : "降");
 }
 
