@@ -5,7 +5,6 @@
 #include "client/export_command.h"
 #include "client/main_window.h"
 #include "helpers/listview_sort.h"
-#include "helpers/listview_sort_keys.h"
 #include "runtime/seams.h"
 
 namespace {

@@ -2,7 +2,6 @@
 #include "helpers/listview_export.h"
 
 #include "helpers/export_helper_window.h"
-#include "helpers/listview_direct.h"
 #include "resources/resources.h"
 #include "runtime/database.h"
 #include "runtime/window_thread.h"
@@ -71,7 +70,7 @@ bool WriteExclusive(const Text& path, const ByteSet& bytes)
 // Appends the text of cell (row, column) to `out` as an SQL literal. The text is read whole: a buffer
 // that comes back (nearly) full is taken as a cut text and read again larger; past 1 MiB the text is
 // far beyond what a workbook cell holds and the workbook refuses it anyway.
-void AppendCellLiteral(const ListViewDirect& list, int row, int column, std::vector<char>& buffer, Text& out)
+void AppendCellLiteral(HWND list, int row, int column, std::vector<char>& buffer, Text& out)
 {
     int n = 0;
     for (;;) {
@@ -80,7 +79,7 @@ void AppendCellLiteral(const ListViewDirect& list, int row, int column, std::vec
         item.pszText = buffer.data();
         item.cchTextMax = static_cast<int>(buffer.size());
         buffer[0] = '\0';
-        n = static_cast<int>(list.Send(LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
+        n = static_cast<int>(SendMessageA(list, LVM_GETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item)));
         if (n < 0)
             n = 0;
         // A double-byte character that no longer fits is left out whole, so a cut text may end two
@@ -186,8 +185,8 @@ bool ExportOnWindowThread(const ExcelExportRequest& request)
 
     // The columns and their titles: the name list and the definition list.
     const Control& list = request.listView;
-    const ListViewDirect listWindow(list.Handle());
-    if (!listWindow.Handle())
+    const HWND listWindow = list.Handle();
+    if (!listWindow)
         return false;
     IntArray columns = request.columns;
     if (columns.empty()) {

@@ -1,7 +1,6 @@
 // Tools of the export tests (see export_support.h).
 #include "export/export_support.h"
 
-#include "helpers/listview_direct.h"
 
 #include "runtime/database.h"
 #include "runtime/window_thread.h"
@@ -159,29 +158,7 @@ Form LoadListWindow(const std::vector<ColumnSpec>& columns, bool visible)
     return LoadForm(w);
 }
 
-void FillList(const Control& list, const Rows& rows)
-{
-    RunOnWindowThread(list, [&] {
-        HWND h = list.Handle();
-        const ListViewDirect direct(h);
-        direct.Send(WM_SETREDRAW, FALSE, 0);
-        for (const TextArray& row : rows) {
-            LVITEMA item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = INT_MAX;
-            item.pszText = const_cast<char*>(row.empty() ? "" : row[0].c_str());
-            const int r = static_cast<int>(direct.Send(LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
-            for (std::size_t k = 1; k < row.size(); ++k) {
-                LVITEMA cell = {};
-                cell.iSubItem = static_cast<int>(k);
-                cell.pszText = const_cast<char*>(row[k].c_str());
-                direct.Send(LVM_SETITEMTEXTA, r, reinterpret_cast<LPARAM>(&cell));
-            }
-        }
-        direct.Send(WM_SETREDRAW, TRUE, 0);
-        InvalidateRect(h, nullptr, TRUE);
-    });
-}
+void FillList(const Control& list, const Rows& rows) { list.SetRows(rows); }
 
 Rows ChineseRows(int count, int columns)
 {

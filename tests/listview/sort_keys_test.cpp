@@ -1,19 +1,20 @@
 // SortListViewByKeys orders rows exactly as SortListViewByColumn orders a column holding the keys.
-#include "export/export_support.h"
 #include "helpers/listview_sort.h"
-#include "helpers/listview_sort_keys.h"
+#include "runtime/forms.h"
 
 #include <gtest/gtest.h>
 
-using namespace export_test;
-
 namespace {
 
-Rows Read(const Control& list)
+using Rows = std::vector<TextArray>;
+
+Form LoadListWindow(int columns)
 {
-    Rows rows;
-    for (int r = 0; r < list.RowCount(); ++r) rows.push_back(list.RowCells(r));
-    return rows;
+    std::vector<ColumnSpec> spec;
+    for (int k = 0; k < columns; ++k) spec.push_back({"列" + std::to_string(k + 1), 60});
+    WindowLayout w{"按键排序", {40, 40, 400, 300}, true, {}};
+    w.Add(ui::ListView("列表", {5, 5, 380, 250}, spec));
+    return LoadForm(w);
 }
 
 }  // namespace
@@ -26,14 +27,13 @@ TEST(SortByKeys, OrdersAsTheColumnSortWithEveryKindTieAndDirection)
                        {"2015年3月7日9时5分", "k"},   {"假", "l"},          {"-3", "m"}};
     for (int kind : {0, 1, 2, 3, 7}) {
         for (bool ascending : {true, false}) {
-            Form byColumn = LoadListWindow({{"键", 60}, {"行", 60}});
-            Form byKeys = LoadListWindow({{"键", 60}, {"行", 60}});
-            FillList(byColumn.Control("列表"), rows);
-            FillList(byKeys.Control("列表"), rows);
+            Form byColumn = LoadListWindow(2), byKeys = LoadListWindow(2);
+            byColumn.Control("列表").SetRows(rows);
+            byKeys.Control("列表").SetRows(rows);
             SortListViewByColumn(byColumn.Control("列表").Handle(), 0, kind, true, ascending);
             HWND list = byKeys.Control("列表").Handle();
             SortListViewByKeys(list, ListViewColumnTexts(list, 0), kind, true, ascending);
-            EXPECT_EQ(Read(byKeys.Control("列表")), Read(byColumn.Control("列表"))) << kind << " " << ascending;
+            EXPECT_EQ(byKeys.Control("列表").AllRows(), byColumn.Control("列表").AllRows()) << kind << " " << ascending;
             byColumn.Destroy();
             byKeys.Destroy();
         }
@@ -42,8 +42,8 @@ TEST(SortByKeys, OrdersAsTheColumnSortWithEveryKindTieAndDirection)
 
 TEST(SortByKeys, KeysThatDoNotMatchTheRowsChangeNothing)
 {
-    Form form = LoadListWindow({{"键", 60}});
-    FillList(form.Control("列表"), {{"2"}, {"1"}});
+    Form form = LoadListWindow(1);
+    form.Control("列表").SetRows({{"2"}, {"1"}});
     HWND list = form.Control("列表").Handle();
     SortListViewByKeys(list, {"1"}, ListViewSortNumber);
     EXPECT_EQ(ListViewColumnTexts(list, 0), (TextArray{"2", "1"}));
