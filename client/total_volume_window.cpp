@@ -9,7 +9,6 @@
 #include "helpers/hosts.h"
 #include "helpers/http_client.h"
 #include "helpers/listview_sort.h"
-#include "helpers/listview_sort_keys.h"
 #include "helpers/text_helpers.h"
 #include "runtime/datetime.h"
 #include "runtime/numbers.h"
@@ -436,10 +435,7 @@ void OnTotalListColumnClick(const EventArgs& args)
     else
         return;
     const int kind = TotalColumnSortKind(args.column);
-    if (HWND list = form.Control(kGameList).Handle(); kind >= 0 && list) {
-        // The order of SortListViewByColumn, with the cells read and written straight to the list view.
-        SortListViewByKeys(list, ListViewColumnTexts(list, args.column), kind, true, ascending);
-    }
+    if (kind >= 0) SortListViewByColumn(form.Control(kGameList).Handle(), args.column, kind, true, ascending);
     label.SetText(ascending ? "升" : "降");
 }
 
