@@ -135,6 +135,19 @@ TEST_F(TotalVolumeTest, ARunTotalsEveryGameWithItsRequestsWaitsAndTexts)
     EXPECT_TRUE(TotalRunIdle.load());
     // The work list holds the amounts of the last game totalled: it had none.
     EXPECT_EQ(f.Control("总价_5173计算").RowCount(), 0);
+
+    // After the end 暂停 and 停止 only change texts; the start button stays disabled.
+    f.Raise(kPause, Event::Click);
+    EXPECT_EQ(Caption(f, kPause), "继续");
+    EXPECT_EQ(Label(f), "查询进度：5/5     状态：暂停...");
+    f.Raise(kStop, Event::Click);
+    EXPECT_EQ(Label(f), "查询进度：5/5     状态：停止...");
+    EXPECT_FALSE(Enabled(f, kStart));
+    EXPECT_FALSE(Enabled(f, kPause));
+    EXPECT_FALSE(Enabled(f, kStop));
+    EXPECT_EQ(DealRequests().size(), 8u);
+    f.Raise(kList, Event::ColumnClick, {.column = 3});
+    EXPECT_TRUE(boxes.Calls().empty());
 }
 
 TEST_F(TotalVolumeTest, AnEmptyGameListLeavesTheWindowReadyAndARunOverItEndsAtOnce)
@@ -285,6 +298,13 @@ TEST_F(TotalVolumeTest, ClosingTheWindowEndsItsWorkersWithoutFurtherRequests)
     const std::size_t before = server.RequestCount();
     Form g = LoadTotalVolumeWindow();
     ASSERT_TRUE(server.WaitForRequests(before + 1, 5000));
+    PumpFor(50);
+    // Loading: every button disabled, the panel hidden.
+    EXPECT_EQ(Label(g), "初始化中...");
+    EXPECT_FALSE(Enabled(g, kStart));
+    EXPECT_FALSE(Enabled(g, kPause));
+    EXPECT_FALSE(Enabled(g, kStop));
+    EXPECT_FALSE(g.Control("分组框2").Visible());
     g.Destroy();
     ASSERT_TRUE(PumpUntil([] { return TotalVolumeWorkersAlive() == 0; }, 5000));
     EXPECT_EQ(server.RequestCount(), before + 1);
