@@ -82,6 +82,8 @@ WindowLayout MainWindowLayout()
     AddUpdatePageControls(layout);
     AddPickListControls(layout);
     AddDealQueryControls(layout);
+    AddRankingControls(layout);
+    AddGuestbookControls(layout);
     return layout;
 }
 
@@ -97,6 +99,8 @@ EventTable MainWindowEvents()
     BindPickListEvents(events);
     BindDealQueryEvents(events);
     BindUpdateCheckEvents(events);
+    BindRankingEvents(events);
+    BindMarketEvents(events);
     return events;
 }
 
@@ -122,6 +126,7 @@ void OnMainWindowCreated(const EventArgs& args)
     form.Control("分组框2").SetVisible(false);
     form.Control("透明标签_排序").SetText("降");
     form.Control("透明标签_排序1").SetText("降");
+    PrepareRankingLists(form);
 
     WriteStartupFiles(ProgramDirectory());
 
