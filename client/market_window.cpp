@@ -164,6 +164,12 @@ void OnOpenMarketWindowClicked(const EventArgs&)
         return;
     }
     g_marketWindow = LoadForm(MarketWindowLayout(), MarketWindowEvents());
+    // The browser's own window paints after the hint the first time; the hint is painted once more
+    // over it (afterwards a transparent label is painted after the windows under it).
+    if (HWND window = g_marketWindow.Handle()) {
+        RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+        RedrawWindow(g_marketWindow.Control(kMarketHint).Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    }
 }
 
 void OnRefreshGuestbookClicked(const EventArgs& args) { args.form->Control(kGuestbookBrowser).Navigate(GuestbookAddress()); }

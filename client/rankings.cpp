@@ -44,27 +44,8 @@ void RunRankingLoad(const Form& form, const Text& address, unsigned turn)
 {
     const Text reply = FetchUrlText(address);
     const RankingPage page = ParseRankingPage(reply);
-
-    Control total = form.Control(kTotalRankingList), currency = form.Control(kCurrencyRankingList),
-            equipment = form.Control(kEquipmentRankingList), captions = form.Control(kHistoryCaptions),
-            addresses = form.Control(kHistoryAddresses);
-    bool written = false;
-    WriteBatch({total, currency, equipment, captions, addresses}, [&] {
-        if (!g_rankingTurns.IsNewest(turn))
-            return;  // a later load owns the page
-        form.Control(kWeekHeadingLabel).SetText(page.weekHeading);
-        WriteRankingRows(total, page.totalRows);
-        WriteRankingRows(currency, page.currencyRows);
-        WriteRankingRows(equipment, page.equipmentRows);
-        // Captions and addresses go together, so each caption always stands beside its own address.
-        captions.SetItems(page.historyCaptions);
-        addresses.SetItems(page.historyAddresses);
-        form.Control(kChartTitleLabel).SetText(page.chartTitle);
-        ChartPictureAddress.Set(page.chartPictureAddress);
-        written = true;
-    });
-    if (!written)
-        return;
+    if (!WriteRankingPage(form, page, [turn] { return g_rankingTurns.IsNewest(turn); }))
+        return;  // a later load owns the page, or the window is gone
     ByteSet chart;
     if (!page.chartPictureAddress.empty())
         chart = ChartPictureBytes(FetchUrlBytes(page.chartPictureAddress));
@@ -199,6 +180,29 @@ ByteSet ChartPictureBytes(const ByteSet& reply)
 
 // --- Loads ----------------------------------------------------------------------------------------------
 
+bool WriteRankingPage(const Form& form, const RankingPage& page, const std::function<bool()>& current)
+{
+    Control total = form.Control(kTotalRankingList), currency = form.Control(kCurrencyRankingList),
+            equipment = form.Control(kEquipmentRankingList), captions = form.Control(kHistoryCaptions),
+            addresses = form.Control(kHistoryAddresses);
+    bool written = false;
+    WriteBatch({total, currency, equipment, captions, addresses}, [&] {
+        if (current && !current())
+            return;
+        form.Control(kWeekHeadingLabel).SetText(page.weekHeading);
+        WriteRankingRows(total, page.totalRows);
+        WriteRankingRows(currency, page.currencyRows);
+        WriteRankingRows(equipment, page.equipmentRows);
+        // Captions and addresses go together, so each caption always stands beside its own address.
+        captions.SetItems(page.historyCaptions);
+        addresses.SetItems(page.historyAddresses);
+        form.Control(kChartTitleLabel).SetText(page.chartTitle);
+        ChartPictureAddress.Set(page.chartPictureAddress);
+        written = true;
+    });
+    return written;
+}
+
 bool StartRankingLoad(const Form& form, const Text& address)
 {
     const unsigned turn = g_rankingTurns.Ask();
@@ -259,31 +263,32 @@ void AddRankingControls(WindowLayout& layout)
     on(ui::Label(kWeekHeadingLabel, "", {272, 15, 420, 18}));
 
     on(ui::Label("标签_总交易额排行榜题", "总交易额排行榜", {12, 48, 196, 18}));
-    on(ui::ListView(kTotalRankingList, {12, 68, 196, 212}, {{"排名", 38}, {"游戏名称", 150}}, kRankingRows));
+    on(ui::ListView(kTotalRankingList, {12, 68, 196, 200}, {{"排名", 38}, {"游戏名称", 150}}, kRankingRows));
     on(ui::Label("标签_游戏币交易排行榜题", "游戏币交易排行榜", {224, 48, 270, 18}));
-    on(ui::ListView(kCurrencyRankingList, {224, 68, 270, 212}, {{"排名", 38}, {"游戏名称", 120}, {"游戏币价格", 100}},
+    on(ui::ListView(kCurrencyRankingList, {224, 68, 270, 200}, {{"排名", 38}, {"游戏名称", 120}, {"游戏币价格", 100}},
                     kRankingRows));
     on(ui::Label("标签_装备交易排行榜题", "装备交易排行榜", {510, 48, 430, 18}));
-    on(ui::ListView(kEquipmentRankingList, {510, 68, 430, 212},
+    on(ui::ListView(kEquipmentRankingList, {510, 68, 430, 200},
                     {{"排名", 38}, {"装备名称", 180}, {"人民币价格", 80}, {"游戏名称", 120}}, kRankingRows));
 
-    on(ui::Label("标签_历史排行题", "历史排行", {12, 296, 56, 18}));
-    on(ui::Label(kHistoryLabel, "", {68, 296, 200, 18}));
-    const Bounds history{12, 318, 256, 226};
+    on(ui::Label("标签_历史排行题", "历史排行", {12, 284, 56, 18}));
+    on(ui::Label(kHistoryLabel, "", {68, 284, 200, 18}));
+    const Bounds history{12, 302, 256, 242};
     on(ui::ListBox(kHistoryCaptions, history));
     on(ui::ListBox(kHistoryAddresses, history).Hide());
 
-    on(ui::Label("标签_变化图标题", "各产品名次变化图表", {284, 296, 126, 18}));
-    on(ui::Label(kChartTitleLabel, "", {412, 296, 290, 18}));
-    ControlSpec thumbnail = ui::PictureBox(kChartThumbnail, {284, 318, 380, 160});
+    on(ui::Label("标签_变化图标题", "各产品名次变化图表", {284, 284, 126, 18}));
+    on(ui::Label(kChartTitleLabel, "", {412, 284, 290, 18}));
+    ControlSpec thumbnail = ui::PictureBox(kChartThumbnail, {284, 322, 380, 160});
     thumbnail.stretch = true;  // the chart is larger than its thumbnail
     on(thumbnail);
-    on(ui::SuperButton(kShowChartButton, "点\r\n\r\n击\r\n\r\n查\r\n\r\n看\r\n\r\n大\r\n\r\n图", {668, 318, 34, 160}));
+    // The caption stands in a column: six characters with an empty line between each two.
+    on(ui::SuperButton(kShowChartButton, "点\r\n\r\n击\r\n\r\n查\r\n\r\n看\r\n\r\n大\r\n\r\n图", {668, 302, 34, 200}));
 
     // The openers of the market-quote, new-game and total-volume windows.
-    on(ui::SuperButton(kOpenMarketButton, "5173游戏币行情", {720, 318, 220, 48}));
-    on(ui::SuperButton(kOpenNewGamesButton, "17173新游戏交易量", {720, 374, 220, 48}));
-    on(ui::SuperButton(kOpenTotalVolumeButton, "5173游戏总交易量", {720, 430, 220, 48}));
+    on(ui::SuperButton(kOpenMarketButton, "5173游戏币行情", {720, 302, 220, 60}));
+    on(ui::SuperButton(kOpenNewGamesButton, "17173新游戏交易量", {720, 372, 220, 60}));
+    on(ui::SuperButton(kOpenTotalVolumeButton, "5173游戏总交易量", {720, 442, 220, 60}));
 }
 
 void BindRankingEvents(EventTable& events)

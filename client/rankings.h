@@ -11,6 +11,7 @@
 #include "runtime/forms.h"
 #include "runtime/text.h"
 
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -93,6 +94,11 @@ void OnWeeklyRankingClicked(const EventArgs& args);
 // Selection in 列表框_历史排行_显: mirrors it into the hidden list, shows the caption and loads that
 // week on a worker (a refused 2013 week shows its message box instead).
 void OnPastRankingSelected(const EventArgs& args);
+// Writes the texts of a ranking page into the page-3 controls of `form` in one step on the window
+// thread, the repainting of the lists held: the heading, the rows of the three lists, both history lists,
+// the chart title and ChartPictureAddress. `current`, when given, is asked inside that step; the step
+// writes nothing when it says no. True when written (false also when the window is gone).
+bool WriteRankingPage(const Form& form, const RankingPage& page, const std::function<bool()>& current = {});
 // Starts the load of one ranking page into the page-3 controls of `form` on a worker; the load takes its
 // turn at once, so every load asked for earlier writes nothing more. False when no worker could start.
 bool StartRankingLoad(const Form& form, const Text& address);
