@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
 #include <string>
 #include <vector>
 
@@ -19,34 +18,35 @@ using namespace handover_test;
 
 namespace {
 
-// The processes this test caused to start; those still running at the end are ended, and the
-// folder's files then removed.
+// The processes this test caused to start, held by their handles (so that an id used again by another
+// process is never ended); those still running at the end are ended, before the folder goes.
 class Started {
 public:
     ~Started()
     {
-        for (DWORD id : ids_) {
-            if (HANDLE p = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id)) {
-                if (WaitForSingleObject(p, 0) == WAIT_TIMEOUT) {
-                    TerminateProcess(p, 1);
-                    WaitForSingleObject(p, 5000);
-                }
-                CloseHandle(p);
+        for (HANDLE p : processes_) {
+            if (WaitForSingleObject(p, 0) == WAIT_TIMEOUT) {
+                TerminateProcess(p, 1);
+                WaitForSingleObject(p, 5000);
             }
+            CloseHandle(p);
         }
-        for (HANDLE h : handles_)
-            CloseHandle(h);
     }
-    void Add(DWORD id) { ids_.insert(id); }
-    HANDLE Keep(HANDLE h)
+    // Takes over a process handle (with PROCESS_TERMINATE and SYNCHRONIZE access) and returns it.
+    HANDLE Keep(HANDLE process)
     {
-        handles_.push_back(h);
-        return h;
+        if (process)
+            processes_.push_back(process);
+        return process;
+    }
+    // Opens the process that owns `window` and keeps it.
+    HANDLE KeepOwnerOf(HWND window)
+    {
+        return Keep(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, ProcessOf(window)));
     }
 
 private:
-    std::set<DWORD> ids_;
-    std::vector<HANDLE> handles_;
+    std::vector<HANDLE> processes_;
 };
 
 // The text of a message box (its static text control).
@@ -89,7 +89,10 @@ TEST(EndToEnd, NewerReleaseIsDownloadedPutInPlaceAndStarted)
     ReplicaLoopback replica;
     ASSERT_TRUE(replica.Start());
     SetEnvironmentVariableA("QUOVANTA_CONNECTIVITY_URL", replica.Server().Url("/connectivity.html").c_str());
-    SetReplicaReleaseFile(Sleeper());
+    struct ReleaseFile {
+        ReleaseFile() { SetReplicaReleaseFile(Sleeper()); }
+        ~ReleaseFile() { SetReplicaReleaseFile(""); }
+    } releaseFile;
 
     Started started;
     STARTUPINFOA si = {};
@@ -97,8 +100,7 @@ TEST(EndToEnd, NewerReleaseIsDownloadedPutInPlaceAndStarted)
     PROCESS_INFORMATION quovanta = {};
     std::string line = "\"" + program + "\"";
     ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &quovanta));
-    started.Add(quovanta.dwProcessId);
-    started.Keep(quovanta.hThread);
+    CloseHandle(quovanta.hThread);
     started.Keep(quovanta.hProcess);
     auto isQuovanta = [&](DWORD p) { return p == quovanta.dwProcessId; };
 
@@ -116,8 +118,8 @@ TEST(EndToEnd, NewerReleaseIsDownloadedPutInPlaceAndStarted)
     });
     ASSERT_NE(window, nullptr) << "no updater window";
     const DWORD updaterId = ProcessOf(window);
-    started.Add(updaterId);
-    HANDLE updaterProcess = started.Keep(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE, updaterId));
+    HANDLE updaterProcess = started.KeepOwnerOf(window);
+    ASSERT_NE(updaterProcess, nullptr);
     EXPECT_TRUE(FileBytes(updater) == updaterBytes);
     EXPECT_EQ(WaitForSingleObject(quovanta.hProcess, 0), static_cast<DWORD>(WAIT_TIMEOUT));  // Quovanta goes on
 
@@ -152,7 +154,7 @@ TEST(EndToEnd, NewerReleaseIsDownloadedPutInPlaceAndStarted)
         return FindTopLevel(nullptr, "Quovanta.exe", [&](DWORD p) { return SameFile(ProcessImage(p), program); });
     });
     ASSERT_NE(restarted, nullptr) << "the new program was not started";
-    started.Add(ProcessOf(restarted));
+    started.KeepOwnerOf(restarted);
     EXPECT_EQ(WaitForSingleObject(updaterProcess, 30000), static_cast<DWORD>(WAIT_OBJECT_0));
     EXPECT_EQ(FilesIn(dir), (std::vector<Text>{"Brelmor自动更新.exe", "Quovanta.exe", "alarm.mp3", "config.ini"}));
     EXPECT_EQ(ReadIniText(dir + "\\config.ini", "基本配置", "版本号"), "2.034");
@@ -166,5 +168,4 @@ TEST(EndToEnd, NewerReleaseIsDownloadedPutInPlaceAndStarted)
                                                "/NetWork/qelsoft/5173/up.xml", "/connectivity.html",
                                                replica::kReleaseProgramPath, "/connectivity.html",
                                                replica::kReleaseProgramPath}));
-    SetReplicaReleaseFile("");
 }
