@@ -65,5 +65,9 @@ void LoadAllGames();
 void AddDealQueryControls(WindowLayout& layout);
 void BindDealQueryEvents(EventTable& events);
 
+// Page 0: the commands of the deal list 成交信息: the right-button menu 功能 (open the deal, export
+// the list to a workbook) and the sort by a column click.
+void BindDealListCommandEvents(EventTable& events);
+
 // Page 5: the version check (the tick of 时钟1 and 按钮_检查更新).
 void BindUpdateCheckEvents(EventTable& events);
