@@ -8,9 +8,10 @@
 // The layout and the event table are put together from one function per feature: each feature file
 // adds its own controls to the pages and binds its own handlers, so a feature never edits another's
 // table. A feature's controls go on a page with `.In(kMainTab, page)`.
+#include "client/program_version.h"
 #include "runtime/forms.h"
 
-inline constexpr char kMainWindowTitle[] = "Brelmor Quovanta v2.034";
+inline constexpr char kMainWindowTitle[] = "Brelmor Quovanta v" QUOVANTA_PROGRAM_VERSION;
 inline constexpr char kMainTab[] = "选择夹1";
 
 // Pages of 选择夹1.
@@ -63,6 +64,10 @@ void LoadAllGames();
 // the statistics list.
 void AddDealQueryControls(WindowLayout& layout);
 void BindDealQueryEvents(EventTable& events);
+
+// Page 0: the commands of the deal list 成交信息: the right-button menu 功能 (open the deal, export
+// the list to a workbook) and the sort by a column click.
+void BindDealListCommandEvents(EventTable& events);
 
 // Page 5: the version check (the tick of 时钟1 and 按钮_检查更新).
 void BindUpdateCheckEvents(EventTable& events);
