@@ -17,7 +17,7 @@ Form MainWindow;
 namespace {
 
 const char kAboutText[] =
-    "Quovanta v2.034\r\n"
+    "Quovanta v" QUOVANTA_PROGRAM_VERSION "\r\n"
     "\r\n"
     "功能：\r\n"
     "1、成交量信息查询\r\n"
@@ -83,6 +83,8 @@ WindowLayout MainWindowLayout()
     AddUpdatePageControls(layout);
     AddPickListControls(layout);
     AddDealQueryControls(layout);
+    AddRankingControls(layout);
+    AddGuestbookControls(layout);
     return layout;
 }
 
@@ -99,6 +101,8 @@ EventTable MainWindowEvents()
     BindDealQueryEvents(events);
     BindDealListCommandEvents(events);
     BindUpdateCheckEvents(events);
+    BindRankingEvents(events);
+    BindMarketEvents(events);
     BindTotalVolumeEvents(events);
     return events;
 }
@@ -125,6 +129,7 @@ void OnMainWindowCreated(const EventArgs& args)
     form.Control("分组框2").SetVisible(false);
     form.Control("透明标签_排序").SetText("降");
     form.Control("透明标签_排序1").SetText("降");
+    PrepareRankingLists(form);
 
     WriteStartupFiles(ProgramDirectory());
 

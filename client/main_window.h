@@ -8,9 +8,10 @@
 // The layout and the event table are put together from one function per feature: each feature file
 // adds its own controls to the pages and binds its own handlers, so a feature never edits another's
 // table. A feature's controls go on a page with `.In(kMainTab, page)`.
+#include "client/program_version.h"
 #include "runtime/forms.h"
 
-inline constexpr char kMainWindowTitle[] = "Brelmor Quovanta v2.034";
+inline constexpr char kMainWindowTitle[] = "Brelmor Quovanta v" QUOVANTA_PROGRAM_VERSION;
 inline constexpr char kMainTab[] = "选择夹1";
 
 // Pages of 选择夹1.
@@ -70,3 +71,17 @@ void BindDealListCommandEvents(EventTable& events);
 
 // Page 5: the version check (the tick of 时钟1 and 按钮_检查更新).
 void BindUpdateCheckEvents(EventTable& events);
+
+// Page 3: the weekly rankings (超级按钮2, the three ranking lists, the history lists), the chart
+// thumbnail with the button of the chart window, and the openers of the market-quote, new-game and
+// total-volume windows.
+void AddRankingControls(WindowLayout& layout);
+void BindRankingEvents(EventTable& events);
+// The rank pictures of the three ranking lists (the created handler).
+void PrepareRankingLists(const Form& form);
+
+// Page 4: the guest book (分组框3 with 超文本浏览框1, the hidden 超文本浏览框2, 超级按钮_刷新留言,
+// 超级按钮_网站访问); the handlers of the market window's opener and of the link buttons (按钮_手动更新
+// of page 5 among them).
+void AddGuestbookControls(WindowLayout& layout);
+void BindMarketEvents(EventTable& events);

@@ -1,6 +1,7 @@
 // Every service page the replica serves: one line per group of pages.
 #include "replica/deal_pages.h"
 #include "replica/maker_pages.h"
+#include "replica/market_pages.h"
 #include "replica/pick_list_pages.h"
 #include "replica/replica_routes.h"
 #include "replica/sample_data.h"
@@ -14,5 +15,6 @@ ReplicaRoutes AllReplicaRoutes()
     AddTotalVolumeRoutes(routes, catalogue);  // before the deal list: it takes over two of its games
     AddDealListRoutes(routes, catalogue);
     AddMakerRoutes(routes);
+    AddRankingAndMarketRoutes(routes);
     return routes;
 }

@@ -3,10 +3,13 @@
 // opener on the main window.
 #include "total_fixture.h"
 
+#include "client/main_window.h"
 #include "helpers/listview_sort.h"
 #include "runtime/window_thread.h"
 
 #include <gmock/gmock.h>
+
+#include <algorithm>
 
 namespace totalvolume_test {
 namespace {
@@ -355,10 +358,25 @@ TEST_F(TotalVolumeTest, TwoWindowsKeepTheirOwnRuns)
 TEST_F(TotalVolumeTest, TheOpenerOnThePageOpensANewWindowAtEachClick)
 {
     ServeGames({{"a", "甲", {}}});
-    WindowLayout layout{"主窗口", {50, 50, 400, 300}, true, {}};
-    layout.Add(ui::SuperButton(kTotalVolumeOpener, "5173游戏总交易量", {10, 10, 150, 40}));
+    // The main window has the opener on page 3 and binds its click once.
+    const WindowLayout mainLayout = MainWindowLayout();
+    const auto opener = std::find_if(mainLayout.controls.begin(), mainLayout.controls.end(),
+                                     [](const ControlSpec& c) { return c.name == kTotalVolumeOpener; });
+    ASSERT_NE(opener, mainLayout.controls.end());
+    EXPECT_EQ(opener->parent, kMainTab);
+    EXPECT_EQ(opener->page, kPageRankings);
     EventTable events;
-    BindTotalVolumeEvents(events);
+    for (const EventBinding& b : MainWindowEvents())
+        if (b.control == kTotalVolumeOpener) events.push_back(b);
+    ASSERT_EQ(events.size(), 1u);
+    EXPECT_EQ(events[0].event, Event::Click);
+
+    // Its click, on a window of the test's own with the same button.
+    WindowLayout layout{"主窗口", {50, 50, 400, 300}, true, {}};
+    ControlSpec button = *opener;
+    button.parent.clear();
+    button.bounds.left = button.bounds.top = 10;
+    layout.Add(button);
     Form main = LoadForm(layout, events);
     forms.push_back(main);
     auto totalWindows = [] {
