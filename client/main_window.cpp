@@ -82,6 +82,7 @@ WindowLayout MainWindowLayout()
     AddUpdatePageControls(layout);
     AddPickListControls(layout);
     AddDealQueryControls(layout);
+    AddMonitorPageControls(layout);
     return layout;
 }
 
@@ -96,6 +97,7 @@ EventTable MainWindowEvents()
     };
     BindPickListEvents(events);
     BindDealQueryEvents(events);
+    BindMonitorPageEvents(events);
     BindUpdateCheckEvents(events);
     return events;
 }

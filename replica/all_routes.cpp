@@ -1,5 +1,6 @@
 // Every service page the replica serves: one line per group of pages.
 #include "replica/deal_pages.h"
+#include "replica/listing_pages.h"
 #include "replica/maker_pages.h"
 #include "replica/pick_list_pages.h"
 #include "replica/replica_routes.h"
@@ -11,6 +12,7 @@ ReplicaRoutes AllReplicaRoutes()
     const auto catalogue = SampleCatalogue();
     AddPickListRoutes(routes, catalogue);
     AddDealListRoutes(routes, catalogue);
+    AddListingRoutes(routes, catalogue);
     AddMakerRoutes(routes);
     return routes;
 }
