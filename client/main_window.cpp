@@ -97,6 +97,7 @@ EventTable MainWindowEvents()
     };
     BindPickListEvents(events);
     BindDealQueryEvents(events);
+    BindDealListCommandEvents(events);
     BindMonitorPageEvents(events);
     BindUpdateCheckEvents(events);
     return events;

@@ -64,6 +64,10 @@ void LoadAllGames();
 void AddDealQueryControls(WindowLayout& layout);
 void BindDealQueryEvents(EventTable& events);
 
+// Page 0: the commands of the deal list 成交信息: the right-button menu 功能 (open the deal, export
+// the list to a workbook) and the sort by a column click.
+void BindDealListCommandEvents(EventTable& events);
+
 // Page 2: the pick lists below the game, the offers still for sale (未交易信息, 成交信息1) and the price
 // monitor (超级按钮_监控, 监控刷新时间) with its alarms.
 void AddMonitorPageControls(WindowLayout& layout);

@@ -2,9 +2,11 @@
 // offer list 成交信息1 with the price statistics; the list's sort, browser link and export (see
 // monitor_page.h).
 #include "client/deal_query.h"
+#include "client/export_command.h"
 #include "client/listing_pages.h"
 #include "client/monitor_page.h"
 #include "client/page_bounds.h"
+#include "client/web_address.h"
 #include "helpers/http_client.h"
 #include "helpers/listview_colours.h"
 #include "helpers/listview_sort.h"
@@ -15,7 +17,9 @@
 namespace {
 
 constexpr char kOfferList[] = "成交信息1";
+constexpr int kPriceColumn = 4;
 constexpr int kAddressColumn = 6;
+constexpr int kOfferColumns = 7;
 
 // The newest claim of the offer list. A step of a writer compares its own ticket with it on the window
 // thread, where every write to the list happens, so once a newer writer has claimed the list no step
@@ -213,7 +217,14 @@ void OnMonitorListColumnClick(const EventArgs& e)
         return;
     const int kind = OfferListColumnSortKind(e.column);
     HWND list = e.form->Control(kOfferList).Handle();
-    if (kind >= 0 && list) SortListViewByColumn(list, e.column, kind, true, ascending);
+    if (kind >= 0 && list) {
+        // The keys are the column's texts; a price sorts by its value, its thousands separators taken
+        // out ("1,234.00" after "30.00").
+        TextArray keys = ListViewColumnTexts(list, e.column);
+        if (e.column == kPriceColumn)
+            for (Text& key : keys) key = PriceNumberText(key);
+        SortListViewByKeys(list, keys, kind, true, ascending);
+    }
     label.SetText(ascending ? "升" : "降");
 }
 
@@ -224,6 +235,21 @@ Text UnsoldExportFileName(std::string_view queryTarget, DateTime now)
     return "未交易订单-" + ReplaceText(queryTarget, ">>", "-") + "-BrelmorQuovanta" + DateTimeToText(now);
 }
 
-void OnOpenUnsoldOrderLinkMenu(const EventArgs&) {}
+void OnOpenUnsoldOrderLinkMenu(const EventArgs& e)
+{
+    Control list = e.form->Control(kOfferList);
+    const int row = list.Selection();
+    if (row >= 0) OpenWebAddress(list.Cell(row, kAddressColumn));
+}
 
-void OnExportUnsoldMenu(const EventArgs&) {}
+void OnExportUnsoldMenu(const EventArgs& e)
+{
+    const Form& form = *e.form;
+    ExcelExportRequest request;
+    request.listView = form.Control(kOfferList);
+    for (int k = 0; k < kOfferColumns; ++k) request.columns.push_back(k);
+    request.sheetName = ExportSheetName();
+    request.progressBar = form.Control("进度条1");
+    RunExportCommand(form.Control("通用对话框1"), form.Control("分组框2"),
+                     UnsoldExportFileName(form.Control("查询目标1").GetText(), NowDateTime()), request);
+}
