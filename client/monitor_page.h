@@ -68,9 +68,10 @@ struct OfferPageResult {
     TextArray unitPrices;  // the unit prices up to "元"
 };
 
-// The statistics of the work texts into 总合_隐1, 单价_隐1 (each sorted as numbers) and the price labels
-// 标签_最低价1, 标签_最高价1, 标签_最低单价1, 标签_最高单价1, 标签_平均单价1 (empty when there is no offer).
-// Window thread. Returns the sum of the prices as text.
+// The statistics of the work texts into 总合_隐1, 单价_隐1 (each sorted as numbers), the price labels
+// 标签_最低价1, 标签_最高价1, 标签_最低单价1, 标签_最高单价1, 标签_平均单价1 (empty when there is no offer)
+// and the total 标签_交易总金额1 ("0 元" without offers). Window thread. Returns the sum of the prices as
+// text.
 Text ShowOfferStatistics(const Form& form, const TextArray& totals, const TextArray& unitPrices);
 
 // --- Unsold offers ------------------------------------------------------------------------------------

@@ -67,7 +67,7 @@ void AddMonitorPageControls(WindowLayout& w)
     w.Add(EditBox("编辑框_价格小于", "10000", {314, 501, 78, 22}).In(kTab, kPage));
     w.Add(Label("标签29", "大于", {404, 504, 36, 20}).In(kTab, kPage));
     w.Add(EditBox("编辑框_价格大于", "0", {442, 501, 78, 22}).In(kTab, kPage));
-    w.Add(SuperButton("超级按钮_监控", "开始监控", {860, 440, 125, 50}).In(kTab, kPage));
+    w.Add(SuperButton("超级按钮_监控", "开始监控", {860, 440, 125, 34}).In(kTab, kPage));
     w.Add(Label("标签_监控", "", {590, 474, 260, 20}).In(kTab, kPage));
     w.Add(Timer("监控刷新时间", 0));
 

@@ -101,6 +101,8 @@ Text ShowOfferStatistics(const Form& form, const TextArray& totals, const TextAr
     form.Control("标签_平均单价1").SetText(s.averageUnitPrice);
     form.Control("标签_最低单价1").SetText(s.lowestUnitPrice);
     form.Control("标签_最高单价1").SetText(s.highestUnitPrice);
+    // Page 2's own total: page 0's 标签_交易总金额 belongs to the deal list shown there.
+    form.Control("标签_交易总金额1").SetText((s.priceTotal.empty() ? Text("0") : s.priceTotal) + " 元");
     return s.priceTotal;
 }
 
@@ -177,9 +179,7 @@ void QueryUnsoldOrders(Form form, unsigned ticket)
     }
 
     OfferListStep(form, ticket, [&] {
-        const Text total = ShowOfferStatistics(form, totals, unitPrices);
-        // Page 2's own total: page 0's 标签_交易总金额 belongs to the deal list shown there.
-        form.Control("标签_交易总金额1").SetText((total.empty() ? Text("0") : total) + " 元");
+        ShowOfferStatistics(form, totals, unitPrices);
         ShowQueryStatus(form, "查询完毕！");
         Control bar = form.Control("状态条1");
         bar.SetPartText(0, MonitorTarget(form, " >> "));

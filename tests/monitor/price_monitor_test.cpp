@@ -55,6 +55,7 @@ TEST_F(PriceMonitorTest, TheStartValuesNeverMatchAndTheMonitorPolls)
     // The first check filled the list from the listing's first page, numbered from 1.
     EXPECT_EQ(Column(0), (TextArray{"3", "2", "1"}));
     EXPECT_EQ(Caption("标签_最低单价1"), "0.8500");
+    EXPECT_EQ(Caption("标签_交易总金额1"), "1755 元");
     EXPECT_THAT(Caption("查询目标1"), HasSubstr(">>"));
 
     // Each poll examines its own page: the work lists hold one page, however many polls ran.
