@@ -70,11 +70,10 @@ void Alert(const Form& form, unsigned generation, unsigned ticket, int row, cons
         StopAllSounds();
     }
     RunOnWindowThread(form.Control(kButton), [&] {
-        // A start made while the box was shown owns the button and the state from now on.
-        if (g_startGeneration.load() == generation) {
-            form.Control(kButton).SetText(kStart);
-            form.Control(kState).SetText(kStop);
-        }
+        // A start made while the box was shown owns the button, the state and the status bar from now on.
+        if (g_startGeneration.load() != generation) return;
+        form.Control(kButton).SetText(kStart);
+        form.Control(kState).SetText(kStop);
         form.Control("状态条1").SetPartText(1, "发现新订单！");
     });
     // The cell is coloured only while the list still shows the page the alert was raised on.
@@ -146,7 +145,8 @@ bool MonitorOffersAndAlert(const Form& form, unsigned generation)
         }
         if (found < 0) return;
         // The alert ends the monitor at once: no other poll of this start alerts again.
-        g_activeMonitor.compare_exchange_strong(generation, 0);
+        unsigned running = generation;
+        g_activeMonitor.compare_exchange_strong(running, 0);
         form.Control(kTimer).SetInterval(0);
         form.Control(kStatusLine).SetText("发现新订单单价： " + unitPrice);
     });

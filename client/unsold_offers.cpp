@@ -2,6 +2,7 @@
 // offer list 成交信息1 with the price statistics; the list's sort, browser link and export (see
 // monitor_page.h).
 #include "client/deal_query.h"
+#include "client/deal_results.h"
 #include "client/export_command.h"
 #include "client/listing_pages.h"
 #include "client/monitor_page.h"
@@ -37,14 +38,6 @@ void ShowQueryStatus(const Form& form, std::string_view text)
 {
     form.Control("状态").SetText(text);
     form.Control("状态条1").SetPartText(1, text);
-}
-
-std::vector<TextArray> OneColumn(const TextArray& texts)
-{
-    std::vector<TextArray> rows;
-    rows.reserve(texts.size());
-    for (const Text& t : texts) rows.push_back({t});
-    return rows;
 }
 
 }  // namespace
@@ -93,8 +86,8 @@ Text ShowOfferStatistics(const Form& form, const TextArray& totals, const TextAr
     const DealStatistics s = ComputeDealStatistics(totals, unitPrices);
     Control totalWork = form.Control("总合_隐1"), unitWork = form.Control("单价_隐1");
     WriteBatch({totalWork, unitWork}, [&] {
-        totalWork.SetRows(OneColumn(s.sortedPrices));
-        unitWork.SetRows(OneColumn(s.sortedUnitPrices));
+        totalWork.SetRows(OneColumnRows(s.sortedPrices));
+        unitWork.SetRows(OneColumnRows(s.sortedUnitPrices));
     });
     form.Control("标签_最低价1").SetText(s.lowestPrice);
     form.Control("标签_最高价1").SetText(s.highestPrice);
