@@ -84,6 +84,7 @@ WindowLayout MainWindowLayout()
     AddDealQueryControls(layout);
     AddRankingControls(layout);
     AddGuestbookControls(layout);
+    AddMonitorPageControls(layout);
     return layout;
 }
 
@@ -99,6 +100,7 @@ EventTable MainWindowEvents()
     BindPickListEvents(events);
     BindDealQueryEvents(events);
     BindDealListCommandEvents(events);
+    BindMonitorPageEvents(events);
     BindUpdateCheckEvents(events);
     BindRankingEvents(events);
     BindMarketEvents(events);

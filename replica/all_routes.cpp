@@ -1,5 +1,6 @@
 // Every service page the replica serves: one line per group of pages.
 #include "replica/deal_pages.h"
+#include "replica/listing_pages.h"
 #include "replica/maker_pages.h"
 #include "replica/market_pages.h"
 #include "replica/pick_list_pages.h"
@@ -12,6 +13,7 @@ ReplicaRoutes AllReplicaRoutes()
     const auto catalogue = SampleCatalogue();
     AddPickListRoutes(routes, catalogue);
     AddDealListRoutes(routes, catalogue);
+    AddListingRoutes(routes, catalogue);
     AddMakerRoutes(routes);
     AddRankingAndMarketRoutes(routes);
     return routes;
