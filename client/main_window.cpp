@@ -97,6 +97,7 @@ EventTable MainWindowEvents()
     BindPickListEvents(events);
     BindDealQueryEvents(events);
     BindUpdateCheckEvents(events);
+    BindNewGameOpenerEvents(events);
     return events;
 }
 
