@@ -1,6 +1,7 @@
 // Every service page the replica serves: one line per group of pages.
 #include "replica/deal_pages.h"
 #include "replica/maker_pages.h"
+#include "replica/new_game_pages.h"
 #include "replica/pick_list_pages.h"
 #include "replica/replica_routes.h"
 #include "replica/sample_data.h"
@@ -12,5 +13,6 @@ ReplicaRoutes AllReplicaRoutes()
     AddPickListRoutes(routes, catalogue);
     AddDealListRoutes(routes, catalogue);
     AddMakerRoutes(routes);
+    AddNewGameRoutes(routes, catalogue);
     return routes;
 }
