@@ -96,6 +96,7 @@ EventTable MainWindowEvents()
     };
     BindPickListEvents(events);
     BindDealQueryEvents(events);
+    BindDealListCommandEvents(events);
     BindUpdateCheckEvents(events);
     BindNewGameOpenerEvents(events);
     return events;

@@ -64,6 +64,10 @@ void LoadAllGames();
 void AddDealQueryControls(WindowLayout& layout);
 void BindDealQueryEvents(EventTable& events);
 
+// Page 0: the commands of the deal list 成交信息: the right-button menu 功能 (open the deal, export
+// the list to a workbook) and the sort by a column click.
+void BindDealListCommandEvents(EventTable& events);
+
 // Page 3: the opener 超级按钮_17173交易 of NewGameWindow (client/new_game_window.h).
 void BindNewGameOpenerEvents(EventTable& events);
 

@@ -1,9 +1,11 @@
 // The commands of NewGameWindow's test list: the menu 测试行情菜单 with the portal's pages of the
-// selected game, sorting by a click on a column title, and the export to a workbook.
+// selected game, sorting by a click on a column title, and the export to a workbook. Addresses go to
+// the shell only when they are web addresses; the export takes the road of every export command.
+#include "client/export_command.h"
 #include "client/new_game_state.h"
+#include "client/web_links.h"
 #include "helpers/hosts.h"
 #include "helpers/listview_sort.h"
-#include "runtime/seams.h"
 
 namespace {
 
@@ -12,32 +14,12 @@ constexpr char kSortLabel[] = "透明标签_排序";
 constexpr char kAscending[] = "升";
 constexpr char kDescending[] = "降";
 
-// Whether the shell may be given the text: "http://" or "https://" in any letter case at its start
-// and no control character in it.
-bool IsPortalWebAddress(std::string_view text)
-{
-    const Text start = ToLowerAscii(text.substr(0, 8));
-    if (start.rfind("http://", 0) != 0 && start.rfind("https://", 0) != 0)
-        return false;
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F)
-            return false;
-    }
-    return true;
-}
-
 // A cell of the first selected row of the list (the empty text when none is selected).
 Text SelectedCell(const Form& form, int column)
 {
     Control list = form.Control(kList);
     const int row = list.Selection();
     return row < 0 ? Text() : list.Cell(row, column);
-}
-
-void OpenIfAny(const Text& address)
-{
-    if (!address.empty())
-        OpenInShell(address);
 }
 
 }  // namespace
@@ -56,21 +38,11 @@ int NewGameColumnSortKind(int column)
     }
 }
 
-Text NewGameReviewAddress(std::string_view reviewLink)
-{
-    const Text address = "http://" + NewGameHost() + Text(reviewLink);
-    return IsPortalWebAddress(address) ? address : Text();
-}
+Text NewGameReviewAddress(std::string_view reviewLink) { return "http://" + NewGameHost() + Text(reviewLink); }
 
 Text NewGameGiftAddress(std::string_view reviewLink)
 {
-    const Text address = "http://" + GiftHost() + ReplaceText(reviewLink, "game", "sche");
-    return IsPortalWebAddress(address) ? address : Text();
-}
-
-Text NewGamePortalAddress(std::string_view link)
-{
-    return IsPortalWebAddress(link) ? Text(link) : Text();
+    return "http://" + GiftHost() + ReplaceText(reviewLink, "game", "sche");
 }
 
 Text NewGameExportFileName(DateTime now)
@@ -78,26 +50,40 @@ Text NewGameExportFileName(DateTime now)
     return "17173新游戏测试行情-BrelmorQuovanta" + DateTimeToText(now);
 }
 
+void OnNewGameExportClicked(const EventArgs& args)
+{
+    const Form& form = *args.form;
+    ExcelExportRequest request;
+    request.listView = form.Control(kList);
+    // The link and id columns stay out.
+    request.columns = {kNewGameNumber, kNewGameTestDate, kNewGameName,   kNewGamePhase,    kNewGameCode,
+                       kNewGameDeveloper, kNewGameOperator, kNewGameVolume, kNewGameDealCount};
+    request.sheetName = ExportSheetName();
+    request.progressBar = form.Control("进度条1");
+    RunExportCommand(form.Control("通用对话框1"), form.Control("分组框2"), NewGameExportFileName(NowDateTime()),
+                     request);
+}
+
 void OnNewGameListRightClick(const EventArgs& args) { args.form->Popup("测试行情菜单"); }
 
 void OnOpenReviewPageMenu(const EventArgs& args)
 {
-    OpenIfAny(NewGameReviewAddress(SelectedCell(*args.form, kNewGameReviewLink)));
+    OpenWebAddress(NewGameReviewAddress(SelectedCell(*args.form, kNewGameReviewLink)));
 }
 
 void OnOpenDeveloperPageMenu(const EventArgs& args)
 {
-    OpenIfAny(NewGamePortalAddress(SelectedCell(*args.form, kNewGameDeveloperLink)));
+    OpenWebAddress(SelectedCell(*args.form, kNewGameDeveloperLink));
 }
 
 void OnOpenOperatorPageMenu(const EventArgs& args)
 {
-    OpenIfAny(NewGamePortalAddress(SelectedCell(*args.form, kNewGameOperatorLink)));
+    OpenWebAddress(SelectedCell(*args.form, kNewGameOperatorLink));
 }
 
 void OnOpenGiftPageMenu(const EventArgs& args)
 {
-    OpenIfAny(NewGameGiftAddress(SelectedCell(*args.form, kNewGameReviewLink)));
+    OpenWebAddress(NewGameGiftAddress(SelectedCell(*args.form, kNewGameReviewLink)));
 }
 
 void OnNewGameListColumnClick(const EventArgs& args)

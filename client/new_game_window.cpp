@@ -113,6 +113,7 @@ EventTable NewGameWindowEvents()
         {"打开开发商页面", Event::Click, OnOpenDeveloperPageMenu},
         {"打开运营商页面", Event::Click, OnOpenOperatorPageMenu},
         {"领取17173福利", Event::Click, OnOpenGiftPageMenu},
+        {"超级按钮_导出17173", Event::Click, OnNewGameExportClicked},
     };
 }
 

@@ -85,12 +85,11 @@ Text NewGameFirstDealAddress(std::string_view gameId);
 // How a column of 新游测试行情 sorts (ListViewSortKind), -1 for a column that does not sort.
 int NewGameColumnSortKind(int column);
 
-// The addresses of the four menu commands for the cells of a row (empty cells for no row). An address
-// that is not a web address (http:// or https://, no control characters) is returned empty: the
-// command then opens nothing.
+// The addresses of the review and gift pages of a row's review link ("http://" and the 17173 list
+// host, or the gift host with every "game" of the link made "sche"). The menu commands open these and
+// the developer's and operator's links only when they are web addresses (client/web_links.h).
 Text NewGameReviewAddress(std::string_view reviewLink);
 Text NewGameGiftAddress(std::string_view reviewLink);
-Text NewGamePortalAddress(std::string_view link);
 
 // The proposed workbook name: "17173新游戏测试行情-BrelmorQuovanta" and the date-time text of `now`.
 Text NewGameExportFileName(DateTime now);

@@ -322,65 +322,69 @@ int FindSortedInsertPosition(const TextArray& keys, std::string_view key, int ki
 
 namespace {
 
-void SortRows(HWND listView, int column, int kind, bool caseSensitive, bool ascending)
+TextArray ColumnTexts(HWND listView, int column)
 {
-
     const int n = RowCount(listView);
     std::vector<char> buffer;
+    TextArray texts(static_cast<std::size_t>(n));
+    for (int r = 0; r < n; ++r) texts[r] = ReadCell(listView, r, column, buffer);
+    return texts;
+}
 
-    // The order list: source rows in sorted order. It is built by insertion at the position the key
-    // search gives; the key list is the sort column's texts in that same order, so it is reached
-    // through the order list instead of being kept as a second copy. Readings of numbers and
-    // date-times depend on the text alone and are done once per row.
+// The order list: source rows in sorted order of their keys. It is built by insertion at the position
+// the key search gives; the sorted keys are reached through the order list instead of being kept as a
+// second copy. Readings of numbers and date-times depend on the text alone and are done once per row.
+std::vector<int> SortOrder(const TextArray& keys, int kind, bool caseSensitive)
+{
+    const int n = static_cast<int>(keys.size());
     std::vector<int> order;
     order.reserve(n);
     if (kind == ListViewSortLogical) {
         // Rows that are not "假" go to the front (so they end up in reverse), "假" rows to the back.
         std::vector<int> others, falses;
-        for (int r = 0; r < n; ++r) {
-            if (ReadCell(listView, r, column, buffer) == "假")
-                falses.push_back(r);
-            else
-                others.push_back(r);
-        }
+        for (int r = 0; r < n; ++r) (keys[r] == "假" ? falses : others).push_back(r);
         order.assign(others.rbegin(), others.rend());
         order.insert(order.end(), falses.begin(), falses.end());
     } else if (kind == ListViewSortText) {
-        TextArray texts(n);
         for (int r = 0; r < n; ++r) {
-            texts[r] = ReadCell(listView, r, column, buffer);
             const int p = InsertPosition(static_cast<int>(order.size()), [&](int i) {
-                return ListViewSortCompareText(texts[r], texts[order[i - 1]], caseSensitive);
+                return ListViewSortCompareText(keys[r], keys[order[i - 1]], caseSensitive);
             });
             order.insert(order.begin() + (p - 1), r);
         }
     } else {
         std::vector<double> values(n);
         for (int r = 0; r < n; ++r) {
-            const Text text = ReadCell(listView, r, column, buffer);
-            values[r] = kind == ListViewSortNumber ? ListViewSortNumberOf(text) : ListViewSortDateTimeOf(text);
+            values[r] = kind == ListViewSortNumber ? ListViewSortNumberOf(keys[r]) : ListViewSortDateTimeOf(keys[r]);
             const int p = InsertPosition(static_cast<int>(order.size()),
                                          [&](int i) { return CompareNumbers(values[r], values[order[i - 1]]); });
             order.insert(order.begin() + (p - 1), r);
         }
     }
+    return order;
+}
 
+// Rewrites every cell so that row q holds what row order[q] held (the exact reverse when descending).
+void RewriteInOrder(HWND listView, const std::vector<int>& order, bool ascending)
+{
     const int columns = ColumnCount(listView);
     const int m = static_cast<int>(order.size());
-    if (columns > 0 && m > 0) {
-        // Every cell is read before the first one is written.
-        std::vector<Text> cells(static_cast<std::size_t>(m) * columns);
-        for (std::size_t j = 0; j < cells.size(); ++j) {
-            const int q = static_cast<int>(j / columns);
-            const int k = static_cast<int>(j % columns);
-            const int source = ascending ? order[q] : order[m - 1 - q];
-            cells[j] = ReadCell(listView, source, k, buffer);
-        }
-        RedrawHold held(listView);
-        for (std::size_t j = 0; j < cells.size(); ++j)
-            WriteCell(listView, static_cast<int>(j / columns), static_cast<int>(j % columns), cells[j]);
+    if (columns <= 0 || m <= 0) return;
+    // Every cell is read before the first one is written.
+    std::vector<char> buffer;
+    std::vector<Text> cells(static_cast<std::size_t>(m) * columns);
+    for (std::size_t j = 0; j < cells.size(); ++j) {
+        const int q = static_cast<int>(j / columns);
+        const int k = static_cast<int>(j % columns);
+        const int source = ascending ? order[q] : order[m - 1 - q];
+        cells[j] = ReadCell(listView, source, k, buffer);
     }
+    RedrawHold held(listView);
+    for (std::size_t j = 0; j < cells.size(); ++j)
+        WriteCell(listView, static_cast<int>(j / columns), static_cast<int>(j % columns), cells[j]);
 }
+
+int NormalKind(int kind) { return kind < ListViewSortNumber || kind > ListViewSortLogical ? ListViewSortText : kind; }
 
 void AppendRows(HWND source, HWND destination)
 {
@@ -405,9 +409,27 @@ void AppendRows(HWND source, HWND destination)
 int SortListViewByColumn(HWND listView, int column, int kind, bool caseSensitive, bool ascending)
 {
     const DWORD start = GetTickCount();
-    if (kind < ListViewSortNumber || kind > ListViewSortLogical) kind = ListViewSortText;
-    RunOnListViewThread(listView, [&] { SortRows(listView, column, kind, caseSensitive, ascending); });
+    RunOnListViewThread(listView, [&] {
+        RewriteInOrder(listView, SortOrder(ColumnTexts(listView, column), NormalKind(kind), caseSensitive), ascending);
+    });
     return static_cast<int>(GetTickCount() - start);
+}
+
+int SortListViewByKeys(HWND listView, const TextArray& keys, int kind, bool caseSensitive, bool ascending)
+{
+    const DWORD start = GetTickCount();
+    RunOnListViewThread(listView, [&] {
+        if (RowCount(listView) == static_cast<int>(keys.size()))
+            RewriteInOrder(listView, SortOrder(keys, NormalKind(kind), caseSensitive), ascending);
+    });
+    return static_cast<int>(GetTickCount() - start);
+}
+
+TextArray ListViewColumnTexts(HWND listView, int column)
+{
+    TextArray texts;
+    RunOnListViewThread(listView, [&] { texts = ColumnTexts(listView, column); });
+    return texts;
 }
 
 void AppendListViewRows(HWND source, HWND destination)

@@ -26,6 +26,16 @@ enum ListViewSortKind : int {
 int SortListViewByColumn(HWND listView, int column, int kind = ListViewSortNumber, bool caseSensitive = true,
                          bool ascending = true);
 
+// Reorders all rows of `listView` as SortListViewByColumn orders a column that held `keys` (one key
+// per row, in row order: for columns whose cells do not compare as they read, such as a price "1,280"
+// that sorts by 1280), with the same kinds, ties and reversal. Nothing happens when there are not as
+// many keys as rows. Returns the milliseconds it took.
+int SortListViewByKeys(HWND listView, const TextArray& keys, int kind, bool caseSensitive = true,
+                       bool ascending = true);
+
+// The texts of one column, top to bottom (read on the list's window thread).
+TextArray ListViewColumnTexts(HWND listView, int column);
+
 // The 1-based position (1 to keys.size() + 1) at which `key` goes into the sorted `keys` (kinds
 // number, text and date-time; any other kind compares as text). A tie with the last key goes after
 // it, a tie with the first key before it, a tie met in the search directly after the probed key.

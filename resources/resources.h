@@ -16,6 +16,12 @@ extern const unsigned EmbeddedSkinData_size;
 extern const unsigned char EmbeddedAlarmSound[];
 extern const unsigned EmbeddedAlarmSound_size;
 
+// The empty database the list-view export writes to "db.tmp" before filling it: a database of the
+// program's own engine (runtime/database.h) as a block of magic 0x033E0F0D, length and zlib stream.
+// Made by make_db_template.py.
+extern const unsigned char EmbeddedDatabaseTemplate[];
+extern const unsigned EmbeddedDatabaseTemplate_size;
+
 #ifdef __cplusplus
 }
 #endif

@@ -12,7 +12,7 @@ die() { echo "setup: $*" >&2; exit 1; }
 [ "$(id -u)" = 0 ] || die "run as root (apt-get is needed)"
 
 packages=(g++-mingw-w64-i686-posix xvfb xauth libz-mingw-w64-dev cmake googletest
-          fonts-wqy-zenhei dpkg-dev x11-utils imagemagick python3 lame locales unicode-data)
+          fonts-wqy-zenhei dpkg-dev x11-utils imagemagick python3 python3-xlrd lame locales unicode-data)
 
 missing=()
 for p in "${packages[@]}"; do

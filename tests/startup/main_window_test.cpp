@@ -1,6 +1,6 @@
 // MainWindow as the created handler leaves it, the date key, the skin sliders, the update timer and
 // ExportHelperWindow. The skin library is a recording stand-in, so the values passed can be seen.
-#include "client/export_helper_window.h"
+#include "helpers/export_helper_window.h"
 #include "client/main_window.h"
 #include "client/program_state.h"
 #include "helpers/skin.h"

@@ -1,5 +1,7 @@
 // ExportHelperWindow (see export_helper_window.h).
-#include "client/export_helper_window.h"
+#include "helpers/export_helper_window.h"
+
+#include "runtime/database.h"
 
 WindowLayout ExportHelperWindowLayout()
 {
@@ -22,5 +24,11 @@ Form LoadExportHelperWindow() { return LoadForm(ExportHelperWindowLayout(), Expo
 
 void OnExportHelperWindowCreated(const EventArgs&) {}
 
-// The connection is the engine object the export keeps in the control; letting go of it closes it.
-void OnExportHelperWindowClosing(const EventArgs& args) { args.form->Control("外部数据库1").SetData(nullptr); }
+// The connection is the engine object kept in the control: close it, then let go of it.
+void OnExportHelperWindowClosing(const EventArgs& args)
+{
+    Control database = args.form->Control("外部数据库1");
+    if (auto connection = DatabaseConnectionOf(database, false))
+        connection->Close();
+    database.SetData(nullptr);
+}
