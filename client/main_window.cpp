@@ -16,7 +16,7 @@ Form MainWindow;
 namespace {
 
 const char kAboutText[] =
-    "Quovanta v2.034\r\n"
+    "Quovanta v" QUOVANTA_PROGRAM_VERSION "\r\n"
     "\r\n"
     "功能：\r\n"
     "1、成交量信息查询\r\n"

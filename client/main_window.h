@@ -8,9 +8,10 @@
 // The layout and the event table are put together from one function per feature: each feature file
 // adds its own controls to the pages and binds its own handlers, so a feature never edits another's
 // table. A feature's controls go on a page with `.In(kMainTab, page)`.
+#include "client/program_version.h"
 #include "runtime/forms.h"
 
-inline constexpr char kMainWindowTitle[] = "Brelmor Quovanta v2.034";
+inline constexpr char kMainWindowTitle[] = "Brelmor Quovanta v" QUOVANTA_PROGRAM_VERSION;
 inline constexpr char kMainTab[] = "选择夹1";
 
 // Pages of 选择夹1.

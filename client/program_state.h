@@ -5,6 +5,7 @@
 // The flags are atomics and the texts are kept behind a small lock of their own, so that a worker and
 // the window thread can read and write them at the same time without tearing; nothing more is
 // coordinated (a flag is still just a flag: a selection made while a query runs clears DealQueryBusy).
+#include "client/program_version.h"
 #include "runtime/text.h"
 
 #include <atomic>
@@ -12,7 +13,7 @@
 #include <string_view>
 
 // The program's own version: the window title, "config.ini" and the version check use it.
-inline constexpr char kProgramVersion[] = "2.034";
+inline constexpr char kProgramVersion[] = QUOVANTA_PROGRAM_VERSION;
 
 // A program-wide text that any thread may read and write.
 class SharedText {

@@ -1,5 +1,6 @@
 // Exporting a list view into a workbook (see listview_export.h).
 #include "helpers/listview_export.h"
+#include "runtime/little_endian.h"
 
 #include "helpers/export_helper_window.h"
 #include "resources/resources.h"
@@ -17,12 +18,6 @@ namespace {
 
 // A template that claims more than this is damaged (the real one is a few kilobytes).
 constexpr std::uint32_t kMaxTemplateLength = 64u << 20;
-
-std::uint32_t Get32(const unsigned char* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 // Whether the last character of `s` is a backslash (and not the second byte of a double-byte one).
 bool EndsWithBackslash(std::string_view s)

@@ -1,5 +1,6 @@
 // One stream in a version-3 compound file (see compound_file.h).
 #include "runtime/compound_file.h"
+#include "runtime/little_endian.h"
 
 #include <algorithm>
 #include <cstring>
@@ -21,18 +22,6 @@ constexpr std::uint32_t kNoStream = 0xFFFFFFFFu;
 
 // Stream bytes are handed to the file in pieces of this size.
 constexpr std::size_t kFlushSize = 256 * 1024;
-
-void Put16(unsigned char* p, std::uint32_t v)
-{
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void Put32(unsigned char* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 std::uint32_t CeilDiv(std::uint64_t a, std::uint32_t b) { return static_cast<std::uint32_t>((a + b - 1) / b); }
 

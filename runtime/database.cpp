@@ -1,5 +1,6 @@
 // The database control's engine (see database.h).
 #include "runtime/database.h"
+#include "runtime/little_endian.h"
 
 #include "runtime/workbook.h"
 
@@ -176,25 +177,6 @@ private:
 };
 
 // --- The database file ----------------------------------------------------------------------------------
-
-void Put16(unsigned char* p, std::uint32_t v)
-{
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void Put32(unsigned char* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
-
-std::uint32_t Get16(const unsigned char* p) { return p[0] | (p[1] << 8); }
-std::uint32_t Get32(const unsigned char* p)
-{
-    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
-}
 
 void MakeHeaderPage(unsigned char* page, std::uint32_t tables, std::uint32_t length, std::uint32_t crc)
 {

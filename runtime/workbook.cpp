@@ -1,5 +1,6 @@
 // Excel 97-2003 workbooks of one sheet of texts (see workbook.h).
 #include "runtime/workbook.h"
+#include "runtime/little_endian.h"
 
 #include "runtime/compound_file.h"
 #include "runtime/database.h"
@@ -34,18 +35,6 @@ constexpr std::uint16_t kWindow2 = 0x023E;
 constexpr std::size_t kMaxRecordData = 8224;
 // The cell format of every cell: the first after the 15 style formats.
 constexpr std::uint16_t kCellXf = 15;
-
-void Put16(unsigned char* p, std::uint32_t v)
-{
-    p[0] = static_cast<unsigned char>(v);
-    p[1] = static_cast<unsigned char>(v >> 8);
-}
-
-void Put32(unsigned char* p, std::uint32_t v)
-{
-    for (int i = 0; i < 4; ++i)
-        p[i] = static_cast<unsigned char>(v >> (8 * i));
-}
 
 class Biff {
 public:

@@ -1,9 +1,17 @@
 #!/usr/bin/env bash
 # The main job: set-up, build, then the local replica of the outside services and Quovanta on it,
 # under Wine. With $DISPLAY set Quovanta opens there; without one it opens in an Xvfb display of its
-# own (take a screenshot with `import -window root`). The replica's log goes to build/replica.log;
-# the replica stops when Quovanta ends. QUOVANTA_REPLICA_PORT picks the replica's port (else the first
-# free one from 18173); QUOVANTA_SKIP_SETUP=1 leaves out the set-up step on a machine that has had it.
+# own (take a screenshot with `import -window root`). The replica's log goes to build/replica.log.
+# QUOVANTA_REPLICA_PORT picks the replica's port (else the first free one from 18173);
+# QUOVANTA_SKIP_SETUP=1 leaves out the set-up step on a machine that has had it.
+#
+# A whole update can be watched: Quovanta (version 2.034) runs from a copy in build/demo/, put there
+# afresh at every run. The replica stands in for the maker's server as well: its version page names
+# 2.035, and the new program it serves is Quovanta built as version 2.035 (the build target
+# quovanta_demo_release). About two seconds after start-up Quovanta asks; on OK it writes its updater
+# into build/demo/ and starts it, and the updater ends the running copy, downloads the new release,
+# puts it in place and starts it. The new release finds its own version on the server, so it asks
+# nothing more. The replica runs until the last of the programs in build/demo/ has ended.
 set -euo pipefail
 here=$(cd "$(dirname "$0")/.." && pwd)
 build=${QUOVANTA_BUILD:-$here/build}
@@ -11,6 +19,11 @@ if [ -z "${QUOVANTA_SKIP_SETUP:-}" ]; then
     bash "$here/scripts/setup.sh"
 fi
 QUOVANTA_BUILD=$build bash "$here/scripts/build.sh"
+cmake --build "$build" --target quovanta_demo_release >/dev/null
+release=$build/client/demo-release/Quovanta.exe
+demo=$build/demo
+mkdir -p "$demo"
+cp "$build/client/Quovanta.exe" "$demo/Quovanta.exe"
 . "$here/scripts/wine-env.sh"
 [ -n "${DISPLAY:-}" ] && export QUOVANTA_KEEP_DISPLAY=1
 
@@ -25,10 +38,13 @@ stop_replica() {
 trap 'stop_replica; wine_session_stop' EXIT
 wine_session_start
 
+# A Linux path as the programs under Wine see it ("Z:\work\...").
+windows_path() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
+
 # The replica prints "replica: listening on 127.0.0.1:PORT" first, then one line per request.
 log=$build/replica.log
 : >"$log"
-wine "$build/replica/quovanta_replica.exe" ${QUOVANTA_REPLICA_PORT:-} >>"$log" 2>&1 &
+wine "$build/replica/quovanta_replica.exe" ${QUOVANTA_REPLICA_PORT:-} --release "$(windows_path "$release")" >>"$log" 2>&1 &
 replica_pid=$!
 address=
 for _ in $(seq 1 300); do
@@ -47,9 +63,34 @@ echo "run: replica on $address (log: $log)"
 for name in AJAX TRADING DEALLIST LISTING RANKING NEWGAME GIFT MAKER; do
     export "QUOVANTA_${name}_HOST=$address"
 done
+export QUOVANTA_CONNECTIVITY_URL="http://$address/connectivity.html"
 
-echo "run: Quovanta on display $DISPLAY"
+# Whether a program started from build/demo/ still runs in this Wine prefix: the updater and the
+# Quovanta it starts are not children of this script. Wine shows a program's Windows path as the first
+# word of its process's command line.
+demo_windows=$(windows_path "$demo")
+demo_program_running() {
+    local cmdline first
+    shopt -s nocasematch
+    for cmdline in /proc/[0-9]*/cmdline; do
+        first=
+        IFS= read -r -d '' first 2>/dev/null <"$cmdline" || true
+        [[ $first == "$demo_windows\\"* ]] || continue
+        if grep -qzxF "WINEPREFIX=$WINEPREFIX" "${cmdline%/cmdline}/environ" 2>/dev/null; then
+            shopt -u nocasematch
+            return 0
+        fi
+    done
+    shopt -u nocasematch
+    return 1
+}
+
+echo "run: Quovanta from $demo on display $DISPLAY"
 status=0
-wine "$build/client/Quovanta.exe" || status=$?
+wine "$demo/Quovanta.exe" || status=$?
+# After an update the new release runs on, started by the updater.
+while demo_program_running; do
+    sleep 1
+done
 stop_replica
 exit $status

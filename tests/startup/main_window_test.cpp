@@ -8,6 +8,7 @@
 #include "replica/sample_data.h"
 #include "support/pump.h"
 #include "support/replica_loopback.h"
+#include "support/seam_recorders.h"
 
 #include <gtest/gtest.h>
 #include <commctrl.h>
@@ -16,6 +17,15 @@
 #include <string>
 
 namespace {
+
+// The version page names the program's own version, so the silent check after start-up (the tick of
+// 时钟1, two seconds after start-up) says nothing.
+std::optional<LoopbackReply> SameVersionPage(const LoopbackRequest& r)
+{
+    if (r.Path() == "/NetWork/qelsoft/5173/ver.asp")
+        return LoopbackReply::Ok(kProgramVersion);
+    return std::nullopt;
+}
 
 class MainWindowTest : public ::testing::Test {
 protected:
@@ -46,7 +56,9 @@ protected:
         SendMessageA(control, WM_KEYUP, key, 0);
     }
 
-    ReplicaLoopback replica_;
+    ReplicaLoopback replica_{SameVersionPage};
+    seams_test::MessageBoxRecorder boxes_;
+    seams_test::ProgramStartRecorder starts_;
     std::vector<uint8_t> image_;
     Form form;
 };
@@ -162,6 +174,15 @@ TEST_F(MainWindowTest, CreatedHandlerSkinsAndArmsTheUpdateTimer)
     // 时钟1 runs with 2000 ms; its first tick stops it, so the silent check comes once a run.
     EXPECT_EQ(C("时钟1").Interval(), 2000);
     EXPECT_TRUE(PumpUntil([&] { return C("时钟1").Interval() == 0; }, 6000));
+    auto versionPageAsked = [&] {
+        int n = 0;
+        for (const LoopbackRequest& r : replica_.Server().Requests())
+            n += r.Path() == "/NetWork/qelsoft/5173/ver.asp";
+        return n;
+    };
+    EXPECT_TRUE(PumpUntil([&] { return versionPageAsked() == 1; }));
+    EXPECT_TRUE(boxes_.Calls().empty());
+    EXPECT_TRUE(starts_.Calls().empty());
 }
 
 // The start-up road: the created handler's worker fetches every game and fills the eight game lists.
