@@ -42,7 +42,7 @@ TEST_F(NewGameRunTest, EachGameIsTotalledFromItsPagesAndRowsWithoutIdAskNothing)
 {
     Prepare({{"一页游戏", "a"}, {"三页游戏", "b"}, {"零元游戏", "z"}, {"无成交游戏", "w"}},
             {"新游", "一页游戏", "三页游戏", "零元游戏", "无成交游戏"});
-    ServeDeals("a", {{{"10", "20.5"}}, {}, 400});
+    ServeDeals("a", {{{"10", "20.5"}}, {}, 1000});
     ServeDeals("b", {{{"1,234.5"}, {"100"}, {"0.5"}}, "F"});
     ServeDeals("z", {{{"0", "0"}}});
     const std::size_t waitsBefore = waits.Calls().size();
@@ -113,8 +113,8 @@ TEST_F(NewGameRunTest, ASortDuringTheRunLeavesEachTotalInItsOwnRow)
 TEST_F(NewGameRunTest, PauseHoldsTheRunUntilResumedAndAStopWhilePausedKeepsResume)
 {
     Prepare({{"甲游", "a"}, {"乙游", "b"}}, {"甲游", "乙游"});
-    ServeDeals("a", {{{"10"}}, {}, 300});
-    ServeDeals("b", {{{"20"}}, {}, 300});
+    ServeDeals("a", {{{"10"}}, {}, 800});
+    ServeDeals("b", {{{"20"}}, {}, 800});
 
     Click(kVolume);
     ASSERT_TRUE(WaitForRequests(1));
@@ -183,7 +183,7 @@ TEST_F(NewGameRunTest, AStoppedRunWritesNothingMoreWhileANewOneRuns)
 TEST_F(NewGameRunTest, ClosingTheWindowEndsTheRun)
 {
     Prepare({{"甲游", "a"}, {"乙游", "b"}}, {"甲游", "乙游"});
-    ServeDeals("a", {{{"10"}}, {}, 600});
+    ServeDeals("a", {{{"10"}}, {}, 1000});
     ServeDeals("b", {{{"20"}}});
     Click(kVolume);
     ASSERT_TRUE(WaitForRequests(1));

@@ -2,7 +2,11 @@
 // menu links and the column sort.
 #include "new_game_fixture.h"
 
+#include "client/main_window.h"
+
 #include <gmock/gmock.h>
+
+#include <algorithm>
 
 namespace newgame_test {
 namespace {
@@ -236,6 +240,12 @@ TEST(NewGameOpener, TheButtonOpensTheWindowAndASecondClickBringsItToTheFront)
     NewGameWindow.Destroy();
     main.Destroy();
     PumpFor(50);
+
+    // The main window binds the opener.
+    const EventTable mainEvents = MainWindowEvents();
+    EXPECT_TRUE(std::any_of(mainEvents.begin(), mainEvents.end(), [](const EventBinding& b) {
+        return b.control == "超级按钮_17173交易" && b.event == Event::Click;
+    }));
 }
 
 }  // namespace
