@@ -30,22 +30,35 @@ constexpr int kWaitAfterPageMs = 1000;
 constexpr int kWaitAfterRowMs = 2000;
 
 // The writes of one run: each is one step on the window thread that writes only while the run has
-// not been stopped (the stop is asked for on that thread too, so no write follows it).
+// not been stopped. The stop and the pause are asked for on that thread too, so no write follows a
+// stop, and none follows a pause until the run is resumed.
 class RunWriter {
 public:
-    RunWriter(const Form& form, const RunToken& token) : form_(form), token_(token), list_(form.Control(kList)) {}
+    RunWriter(const Form& form, const std::shared_ptr<NewGameState>& state, const RunToken& token)
+        : state_(state), token_(token), list_(form.Control(kList))
+    {
+    }
 
     template <class Fn>
     bool Step(Fn&& fn) const
     {
-        bool wrote = false;
-        RunOnWindowThread(list_, [&] {
-            if (token_.StopRequested())
-                return;
-            fn();
-            wrote = true;
-        });
-        return wrote;
+        for (;;) {
+            enum { kGone, kStopped, kPaused, kWritten } outcome = kGone;
+            RunOnWindowThread(list_, [&] {
+                if (token_.StopRequested()) {
+                    outcome = kStopped;
+                } else if (state_->run && state_->run->IsPaused()) {
+                    outcome = kPaused;  // only this run can be the window's current one: it is not stopped
+                } else {
+                    fn();
+                    outcome = kWritten;
+                }
+            });
+            if (outcome == kWritten)
+                return true;
+            if (outcome != kPaused || !token_.Checkpoint())
+                return false;
+        }
     }
 
     // A step on the row whose 序号 is `number` (nothing when the list no longer has it).
@@ -62,7 +75,7 @@ public:
     const Control& List() const { return list_; }
 
 private:
-    const Form& form_;
+    const std::shared_ptr<NewGameState>& state_;
     const RunToken& token_;
     Control list_;
 };
@@ -79,7 +92,7 @@ Text NewGameFirstDealAddress(std::string_view gameId)
 
 void SumNewGamesVolume(const Form& form, const std::shared_ptr<NewGameState>& state, const RunToken& token)
 {
-    const RunWriter writer(form, token);
+    const RunWriter writer(form, state, token);
     const Control& list = writer.List();
     Control work = form.Control("总价_17173");
     Control bar = form.Control(kStatusBar);
