@@ -52,6 +52,7 @@ struct DealPages {
     std::vector<std::vector<std::string>> prices;
     std::string footer;    // the footer's count; empty: the number of deals
     unsigned delayMs = 0;  // every reply for this game waits this long
+    std::string announced; // non-empty: the page count every page announces
 };
 
 inline std::string QueryValue(const std::string& target, const std::string& key)
@@ -147,8 +148,13 @@ protected:
         // The footer tells the pages apart: "<footer>-<page>" when a footer is given.
         const std::string footer =
             game.footer.empty() ? std::to_string(total) : game.footer + "-" + std::to_string(page);
-        LoopbackReply reply = LoopbackReply::Ok(
-            replica::DealListPageHtml(onPage, static_cast<int>(game.prices.size()), page, footer));
+        std::string html = replica::DealListPageHtml(onPage, static_cast<int>(game.prices.size()), page, footer);
+        if (!game.announced.empty()) {
+            const std::string count = "，共 " + std::to_string(game.prices.size()) + " 页";
+            const std::size_t at = html.find(count);
+            if (at != std::string::npos) html.replace(at, count.size(), "，共 " + game.announced + " 页");
+        }
+        LoopbackReply reply = LoopbackReply::Ok(html);
         reply.delayMs = game.delayMs;
         return reply;
     }

@@ -91,6 +91,22 @@ TEST_F(NewGameRunTest, EachGameIsTotalledFromItsPagesAndRowsWithoutIdAskNothing)
     EXPECT_EQ(form.Control("总价_17173").RowCount(), 0);
 }
 
+TEST_F(NewGameRunTest, AHostilePageCountEndsAfterThreePagesInARowWithoutDeals)
+{
+    Prepare({{"大游戏", "h"}}, {"大游戏"});
+    DealPages pages{{{"5"}}, "F"};
+    pages.announced = "2147483648";
+    ServeDeals("h", pages);
+    Click(kVolume);
+    ASSERT_TRUE(WaitRunEnded());
+    // The first request, page 1 with the deal, then pages 2 to 4 without: 5 requests.
+    const std::vector<std::string> t = DealTargets();
+    ASSERT_EQ(t.size(), 5u);
+    EXPECT_THAT(t.back(), HasSubstr("&pg=4&ps=80"));
+    EXPECT_EQ(CellOf("大游戏", kNewGameVolume), "5");
+    EXPECT_EQ(CellOf("大游戏", kNewGameDealCount), "F-4");
+}
+
 TEST_F(NewGameRunTest, ASortDuringTheRunLeavesEachTotalInItsOwnRow)
 {
     Prepare({{"甲游", "a"}, {"乙游", "b"}, {"丙游", "c"}}, {"甲游", "乙游", "丙游"});
