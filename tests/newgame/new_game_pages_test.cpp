@@ -64,6 +64,14 @@ TEST(NewGamePage, RowsAreCutByTheEightLinePatternAndNumberedFromOne)
     // Letter case is ignored; a page without the pattern gives no row.
     EXPECT_EQ(ParseNewGamePage(ReplaceText(good, "<td >", "<TD >")).size(), 1u);
     EXPECT_TRUE(ParseNewGamePage("").empty());
+    // Invalid UTF-8 in a name, and a page cut off inside its second row.
+    std::string two = replica::NewGameListPageHtml({Game("坏QZQ名"), Game("丙")});
+    two.replace(two.find("QZQ"), 3, "\xFF\xFE\xC3");
+    const std::vector<TextArray> bad = ParseNewGamePage(Utf8ToGbk(two));
+    ASSERT_EQ(bad.size(), 2u);
+    EXPECT_EQ(FindText(bad[0][kNewGameName], "坏"), 1);
+    EXPECT_EQ(bad[1][kNewGameName], "丙");
+    EXPECT_EQ(ParseNewGamePage(Utf8ToGbk(two.substr(0, two.rfind("<td >") + 10))).size(), 1u);
     EXPECT_TRUE(ParseNewGamePage("<html>维护中</html>").empty());
 }
 
