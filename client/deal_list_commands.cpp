@@ -4,7 +4,7 @@
 #include "client/deal_query.h"
 #include "client/export_command.h"
 #include "client/main_window.h"
-#include "client/web_links.h"
+#include "client/web_address.h"
 #include "helpers/listview_sort.h"
 #include "runtime/seams.h"
 
@@ -62,8 +62,7 @@ void OnOpenDealLinkMenu(const EventArgs& args)
     const int row = list.Selection();
     if (row < 0)
         return;
-    const Text address = list.Cell(row, kAddressColumn);
-    OpenWebAddress(address);
+    OpenWebAddress(list.Cell(row, kAddressColumn));
 }
 
 void OnDealListColumnClick(const EventArgs& args)

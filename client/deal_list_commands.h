@@ -3,6 +3,7 @@
 // selected deal in the web browser, 成交信息导出Excel exports the list to a workbook) and sorting by a
 // click on a column title, which flips between ascending and descending and keeps the direction in
 // the never-shown label 透明标签_排序 ("降": the next click sorts ascending, "升": descending).
+#include "client/web_address.h"  // IsWebAddress, shared with the other list commands
 #include "runtime/datetime.h"
 #include "runtime/forms.h"
 

@@ -82,6 +82,9 @@ WindowLayout MainWindowLayout()
     AddUpdatePageControls(layout);
     AddPickListControls(layout);
     AddDealQueryControls(layout);
+    AddRankingControls(layout);
+    AddGuestbookControls(layout);
+    AddMonitorPageControls(layout);
     return layout;
 }
 
@@ -97,7 +100,10 @@ EventTable MainWindowEvents()
     BindPickListEvents(events);
     BindDealQueryEvents(events);
     BindDealListCommandEvents(events);
+    BindMonitorPageEvents(events);
     BindUpdateCheckEvents(events);
+    BindRankingEvents(events);
+    BindMarketEvents(events);
     BindNewGameOpenerEvents(events);
     return events;
 }
@@ -124,6 +130,7 @@ void OnMainWindowCreated(const EventArgs& args)
     form.Control("分组框2").SetVisible(false);
     form.Control("透明标签_排序").SetText("降");
     form.Control("透明标签_排序1").SetText("降");
+    PrepareRankingLists(form);
 
     WriteStartupFiles(ProgramDirectory());
 

@@ -69,8 +69,27 @@ void BindDealQueryEvents(EventTable& events);
 // the list to a workbook) and the sort by a column click.
 void BindDealListCommandEvents(EventTable& events);
 
+// Page 2: the pick lists below the game, the offers still for sale (未交易信息, 成交信息1) and the price
+// monitor (超级按钮_监控, 监控刷新时间) with its alarms.
+void AddMonitorPageControls(WindowLayout& layout);
+void BindMonitorPageEvents(EventTable& events);
+
 // Page 3: the opener 超级按钮_17173交易 of NewGameWindow (client/new_game_window.h).
 void BindNewGameOpenerEvents(EventTable& events);
 
 // Page 5: the version check (the tick of 时钟1 and 按钮_检查更新).
 void BindUpdateCheckEvents(EventTable& events);
+
+// Page 3: the weekly rankings (超级按钮2, the three ranking lists, the history lists), the chart
+// thumbnail with the button of the chart window, and the openers of the market-quote, new-game and
+// total-volume windows.
+void AddRankingControls(WindowLayout& layout);
+void BindRankingEvents(EventTable& events);
+// The rank pictures of the three ranking lists (the created handler).
+void PrepareRankingLists(const Form& form);
+
+// Page 4: the guest book (分组框3 with 超文本浏览框1, the hidden 超文本浏览框2, 超级按钮_刷新留言,
+// 超级按钮_网站访问); the handlers of the market window's opener and of the link buttons (按钮_手动更新
+// of page 5 among them).
+void AddGuestbookControls(WindowLayout& layout);
+void BindMarketEvents(EventTable& events);

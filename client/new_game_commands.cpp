@@ -3,7 +3,7 @@
 // the shell only when they are web addresses; the export takes the road of every export command.
 #include "client/export_command.h"
 #include "client/new_game_state.h"
-#include "client/web_links.h"
+#include "client/web_address.h"
 #include "helpers/hosts.h"
 #include "helpers/listview_sort.h"
 

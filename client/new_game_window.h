@@ -87,7 +87,7 @@ int NewGameColumnSortKind(int column);
 
 // The addresses of the review and gift pages of a row's review link ("http://" and the 17173 list
 // host, or the gift host with every "game" of the link made "sche"). The menu commands open these and
-// the developer's and operator's links only when they are web addresses (client/web_links.h).
+// the developer's and operator's links only when they are web addresses (client/web_address.h).
 Text NewGameReviewAddress(std::string_view reviewLink);
 Text NewGameGiftAddress(std::string_view reviewLink);
 

@@ -1,6 +1,8 @@
 // Every service page the replica serves: one line per group of pages.
 #include "replica/deal_pages.h"
+#include "replica/listing_pages.h"
 #include "replica/maker_pages.h"
+#include "replica/market_pages.h"
 #include "replica/new_game_pages.h"
 #include "replica/pick_list_pages.h"
 #include "replica/replica_routes.h"
@@ -12,7 +14,9 @@ ReplicaRoutes AllReplicaRoutes()
     const auto catalogue = SampleCatalogue();
     AddPickListRoutes(routes, catalogue);
     AddDealListRoutes(routes, catalogue);
+    AddListingRoutes(routes, catalogue);
     AddMakerRoutes(routes);
+    AddRankingAndMarketRoutes(routes);
     AddNewGameRoutes(routes, catalogue);
     return routes;
 }

@@ -123,11 +123,20 @@ void ReplicaRoutes::Add(std::string path, ReplicaBuilder builder)
     routes_.emplace_back(ReplicaLower(path), std::move(builder));
 }
 
+void ReplicaRoutes::AddPrefix(std::string prefix, ReplicaBuilder builder)
+{
+    prefixRoutes_.emplace_back(ReplicaLower(prefix), std::move(builder));
+}
+
 ReplicaPage ReplicaRoutes::Serve(const ReplicaRequest& request) const
 {
     std::string path = ReplicaLower(request.path);
     for (const auto& [p, builder] : routes_) {
         if (p != path) continue;
+        if (std::optional<ReplicaPage> page = builder(request)) return *page;
+    }
+    for (const auto& [p, builder] : prefixRoutes_) {
+        if (path.compare(0, p.size(), p) != 0) continue;
         if (std::optional<ReplicaPage> page = builder(request)) return *page;
     }
     return ReplicaPage::NotFound();

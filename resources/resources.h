@@ -22,6 +22,20 @@ extern const unsigned EmbeddedAlarmSound_size;
 extern const unsigned char EmbeddedDatabaseTemplate[];
 extern const unsigned EmbeddedDatabaseTemplate_size;
 
+// The rank pictures of the weekly ranking lists, 16 x 16 BMP: EmbeddedRankPictureN shows the rank N.
+extern const unsigned char EmbeddedRankPicture1[], EmbeddedRankPicture2[], EmbeddedRankPicture3[],
+    EmbeddedRankPicture4[], EmbeddedRankPicture5[], EmbeddedRankPicture6[], EmbeddedRankPicture7[],
+    EmbeddedRankPicture8[], EmbeddedRankPicture9[], EmbeddedRankPicture10[];
+extern const unsigned EmbeddedRankPicture1_size, EmbeddedRankPicture2_size, EmbeddedRankPicture3_size,
+    EmbeddedRankPicture4_size, EmbeddedRankPicture5_size, EmbeddedRankPicture6_size, EmbeddedRankPicture7_size,
+    EmbeddedRankPicture8_size, EmbeddedRankPicture9_size, EmbeddedRankPicture10_size;
+
+// The banners of the market-quote window, 1000 x 30 JPEG: under "打开游戏列表" and "关闭游戏列表".
+extern const unsigned char EmbeddedMarketOpenBanner[];
+extern const unsigned EmbeddedMarketOpenBanner_size;
+extern const unsigned char EmbeddedMarketCloseBanner[];
+extern const unsigned EmbeddedMarketCloseBanner_size;
+
 #ifdef __cplusplus
 }
 #endif

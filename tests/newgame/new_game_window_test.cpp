@@ -241,7 +241,11 @@ TEST(NewGameOpener, TheButtonOpensTheWindowAndASecondClickBringsItToTheFront)
     main.Destroy();
     PumpFor(50);
 
-    // The main window binds the opener.
+    // The main window has the opener on page 3 and binds it.
+    const WindowLayout mainLayout = MainWindowLayout();
+    EXPECT_TRUE(std::any_of(mainLayout.controls.begin(), mainLayout.controls.end(), [](const ControlSpec& c) {
+        return c.name == "超级按钮_17173交易" && c.parent == kMainTab && c.page == kPageRankings;
+    }));
     const EventTable mainEvents = MainWindowEvents();
     EXPECT_TRUE(std::any_of(mainEvents.begin(), mainEvents.end(), [](const EventBinding& b) {
         return b.control == "超级按钮_17173交易" && b.event == Event::Click;

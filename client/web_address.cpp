@@ -1,4 +1,5 @@
-#include "client/web_links.h"
+// Web addresses for the system browser (see web_address.h).
+#include "client/web_address.h"
 
 #include "runtime/seams.h"
 
