@@ -104,6 +104,7 @@ EventTable MainWindowEvents()
     BindUpdateCheckEvents(events);
     BindRankingEvents(events);
     BindMarketEvents(events);
+    BindNewGameOpenerEvents(events);
     return events;
 }
 

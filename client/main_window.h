@@ -74,6 +74,9 @@ void BindDealListCommandEvents(EventTable& events);
 void AddMonitorPageControls(WindowLayout& layout);
 void BindMonitorPageEvents(EventTable& events);
 
+// Page 3: the opener 超级按钮_17173交易 of NewGameWindow (client/new_game_window.h).
+void BindNewGameOpenerEvents(EventTable& events);
+
 // Page 5: the version check (the tick of 时钟1 and 按钮_检查更新).
 void BindUpdateCheckEvents(EventTable& events);
 

@@ -3,6 +3,7 @@
 #include "replica/listing_pages.h"
 #include "replica/maker_pages.h"
 #include "replica/market_pages.h"
+#include "replica/new_game_pages.h"
 #include "replica/pick_list_pages.h"
 #include "replica/replica_routes.h"
 #include "replica/sample_data.h"
@@ -16,5 +17,6 @@ ReplicaRoutes AllReplicaRoutes()
     AddListingRoutes(routes, catalogue);
     AddMakerRoutes(routes);
     AddRankingAndMarketRoutes(routes);
+    AddNewGameRoutes(routes, catalogue);
     return routes;
 }

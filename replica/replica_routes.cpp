@@ -1,5 +1,7 @@
 #include "replica/replica_routes.h"
 
+#include <windows.h>
+
 namespace {
 
 int HexValue(char c)
@@ -39,6 +41,18 @@ std::string ReplicaLower(std::string_view s)
             out[i] = static_cast<char>(c - 'A' + 'a');
         }
     }
+    return out;
+}
+
+std::string ReplicaUtf8(std::string_view gbk)
+{
+    if (gbk.empty()) return {};
+    const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), wide.data(), n);
+    const int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(m), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
     return out;
 }
 

@@ -65,5 +65,8 @@ private:
 // Lower-case ASCII letters of a text (the bytes of double-byte characters unchanged).
 std::string ReplicaLower(std::string_view s);
 
+// A GBK text in UTF-8 (for the services that send UTF-8).
+std::string ReplicaUtf8(std::string_view gbk);
+
 // The replica's whole route table over its sample data: the pages of every service it stands in for.
 ReplicaRoutes AllReplicaRoutes();
