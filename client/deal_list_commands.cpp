@@ -4,6 +4,7 @@
 #include "client/deal_query.h"
 #include "client/export_command.h"
 #include "client/main_window.h"
+#include "client/web_address.h"
 #include "helpers/listview_sort.h"
 #include "runtime/seams.h"
 
@@ -53,18 +54,6 @@ Text DealExportFileName(std::string_view queryTarget, DateTime now)
     return "成交量-" + ReplaceText(queryTarget, ">>", "-") + "-BrelmorQuovanta" + DateTimeToText(now);
 }
 
-bool IsWebAddress(std::string_view text)
-{
-    const Text lower = ToLowerAscii(text.substr(0, 8));
-    if (lower.rfind("http://", 0) != 0 && lower.rfind("https://", 0) != 0)
-        return false;
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F)
-            return false;
-    }
-    return true;
-}
-
 void OnDealListRightClick(const EventArgs& args) { args.form->Popup("功能"); }
 
 void OnOpenDealLinkMenu(const EventArgs& args)
@@ -73,9 +62,7 @@ void OnOpenDealLinkMenu(const EventArgs& args)
     const int row = list.Selection();
     if (row < 0)
         return;
-    const Text address = list.Cell(row, kAddressColumn);
-    if (IsWebAddress(address))
-        OpenInShell(address);
+    OpenWebAddress(list.Cell(row, kAddressColumn));
 }
 
 void OnDealListColumnClick(const EventArgs& args)

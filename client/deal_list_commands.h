@@ -3,6 +3,7 @@
 // selected deal in the web browser, 成交信息导出Excel exports the list to a workbook) and sorting by a
 // click on a column title, which flips between ascending and descending and keeps the direction in
 // the never-shown label 透明标签_排序 ("降": the next click sorts ascending, "升": descending).
+#include "client/web_address.h"  // IsWebAddress, shared with the other list commands
 #include "runtime/datetime.h"
 #include "runtime/forms.h"
 
@@ -20,6 +21,3 @@ int DealListColumnSortKind(int column);
 // The proposed workbook name: "成交量-", the query target with every ">>" made "-",
 // "-BrelmorQuovanta" and the date-time text of `now` (made safe for a file name by the command).
 Text DealExportFileName(std::string_view queryTarget, DateTime now);
-
-// Whether the shell may be given the text: it begins with "http://" or "https://" (any letter case).
-bool IsWebAddress(std::string_view text);

@@ -85,6 +85,7 @@ WindowLayout MainWindowLayout()
     AddDealQueryControls(layout);
     AddRankingControls(layout);
     AddGuestbookControls(layout);
+    AddMonitorPageControls(layout);
     return layout;
 }
 
@@ -100,9 +101,11 @@ EventTable MainWindowEvents()
     BindPickListEvents(events);
     BindDealQueryEvents(events);
     BindDealListCommandEvents(events);
+    BindMonitorPageEvents(events);
     BindUpdateCheckEvents(events);
     BindRankingEvents(events);
     BindMarketEvents(events);
+    BindNewGameOpenerEvents(events);
     BindTotalVolumeEvents(events);
     return events;
 }

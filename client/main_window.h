@@ -69,6 +69,14 @@ void BindDealQueryEvents(EventTable& events);
 // the list to a workbook) and the sort by a column click.
 void BindDealListCommandEvents(EventTable& events);
 
+// Page 2: the pick lists below the game, the offers still for sale (未交易信息, 成交信息1) and the price
+// monitor (超级按钮_监控, 监控刷新时间) with its alarms.
+void AddMonitorPageControls(WindowLayout& layout);
+void BindMonitorPageEvents(EventTable& events);
+
+// Page 3: the opener 超级按钮_17173交易 of NewGameWindow (client/new_game_window.h).
+void BindNewGameOpenerEvents(EventTable& events);
+
 // Page 5: the version check (the tick of 时钟1 and 按钮_检查更新).
 void BindUpdateCheckEvents(EventTable& events);
 

@@ -46,52 +46,6 @@ void ShowStatus(const Form& form, std::string_view text, bool barOnly = false)
     form.Control(kStatusBar).SetPartText(1, text);
 }
 
-// Window thread: replaces the items of every list by its own array (no array: the list is emptied),
-// all arrays being as long as the first, with the repainting of every list held back until all are
-// written. Should the control refuse an item (out of memory), the lists stop at the last item that all
-// of them took, so twins never go out of step.
-void FillLists(const std::vector<Control>& lists, std::vector<const TextArray*> items)
-{
-    static const TextArray none;
-    items.resize(lists.size(), &none);
-    std::vector<HWND> handles;
-    std::vector<std::unique_ptr<RedrawHold>> holds;
-    for (const Control& list : lists) {
-        HWND h = list.Kind() == ControlKind::ListBox ? list.Handle() : nullptr;
-        handles.push_back(h);
-        if (h) {
-            holds.push_back(std::make_unique<RedrawHold>(h));
-            SendMessageA(h, LB_RESETCONTENT, 0, 0);
-        } else {
-            list.ClearItems();
-        }
-    }
-    std::size_t count = items.empty() ? 0 : items[0]->size();
-    for (std::size_t k = 0; k < lists.size(); ++k) {
-        if (!handles[k])
-            continue;
-        std::size_t bytes = 0;
-        for (const Text& t : *items[k])
-            bytes += t.size() + 1;
-        SendMessageA(handles[k], LB_INITSTORAGE, count, bytes);
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        std::size_t k = 0;
-        for (; k < lists.size(); ++k) {
-            const char* text = i < items[k]->size() ? (*items[k])[i].c_str() : "";
-            bool ok = handles[k] ? SendMessageA(handles[k], LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)) >= 0
-                                 : lists[k].AddItem(text) >= 0;
-            if (!ok)
-                break;
-        }
-        if (k < lists.size()) {
-            for (std::size_t j = 0; j < k; ++j)
-                lists[j].RemoveItem(static_cast<int>(i));
-            break;
-        }
-    }
-}
-
 // The full game lists of a page as they were last filled, kept beside the hidden lists (in the data
 // slot of the full name list) so that a filter need not read every item back out of the controls.
 // Written and read on the window thread only.
@@ -112,16 +66,6 @@ PickItems FullGames(const Form& form, const GamePickPage& page)
 void ShowGames(const Form& form, const GamePickPage& page, const PickItems& games)
 {
     FillLists({form.Control(page.visibleNames), form.Control(page.visibleIds)}, {&games.names, &games.ids});
-}
-
-// Mirrors the selection of a visible list into its hidden twin and gives the twin's item there (the
-// empty text when nothing is selected). Window thread.
-Text MirrorSelection(const Form& form, const Text& visible, const Text& hidden)
-{
-    Control twin = form.Control(hidden);
-    int selection = form.Control(visible).Selection();
-    twin.SetSelection(selection);
-    return selection < 0 ? Text() : twin.Item(selection);
 }
 
 // One piece of an area or server record: the name after ",name:'" and the id after "id:'".
@@ -278,6 +222,56 @@ GamePickPage PageWithSuffix(const char* suffix)
 }
 
 }  // namespace
+
+void FillLists(const std::vector<Control>& lists, std::vector<const TextArray*> items)
+{
+    static const TextArray none;
+    items.resize(lists.size(), &none);
+    std::vector<HWND> handles;
+    std::vector<std::unique_ptr<RedrawHold>> holds;
+    for (const Control& list : lists) {
+        HWND h = list.Kind() == ControlKind::ListBox ? list.Handle() : nullptr;
+        handles.push_back(h);
+        if (h) {
+            holds.push_back(std::make_unique<RedrawHold>(h));
+            SendMessageA(h, LB_RESETCONTENT, 0, 0);
+        } else {
+            list.ClearItems();
+        }
+    }
+    std::size_t count = items.empty() ? 0 : items[0]->size();
+    for (std::size_t k = 0; k < lists.size(); ++k) {
+        if (!handles[k])
+            continue;
+        std::size_t bytes = 0;
+        for (const Text& t : *items[k])
+            bytes += t.size() + 1;
+        SendMessageA(handles[k], LB_INITSTORAGE, count, bytes);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t k = 0;
+        for (; k < lists.size(); ++k) {
+            const char* text = i < items[k]->size() ? (*items[k])[i].c_str() : "";
+            bool ok = handles[k] ? SendMessageA(handles[k], LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text)) >= 0
+                                 : lists[k].AddItem(text) >= 0;
+            if (!ok)
+                break;
+        }
+        if (k < lists.size()) {
+            for (std::size_t j = 0; j < k; ++j)
+                lists[j].RemoveItem(static_cast<int>(i));
+            break;
+        }
+    }
+}
+
+Text MirrorSelection(const Form& form, const Text& visible, const Text& hidden)
+{
+    Control twin = form.Control(hidden);
+    int selection = form.Control(visible).Selection();
+    twin.SetSelection(selection);
+    return selection < 0 ? Text() : twin.Item(selection);
+}
 
 GamePickPage QueryPageGames() { return PageWithSuffix(""); }
 GamePickPage MonitorPageGames() { return PageWithSuffix("1"); }

@@ -16,6 +16,7 @@
 #include "runtime/text.h"
 
 #include <string_view>
+#include <vector>
 
 // --- Controls -----------------------------------------------------------------------------------------
 
@@ -77,6 +78,18 @@ PickItems FilterGamesByLetter(const PickItems& all, char letter);
 // The games of `all`, in order, whose names hold the keyword (case-sensitive, never matching from the
 // second byte of a double-byte character); an empty keyword gives every game with a non-empty name.
 PickItems FilterGamesByKeyword(const PickItems& all, std::string_view keyword);
+
+// --- Writing pick lists ---------------------------------------------------------------------------------
+
+// Window thread: replaces the items of every list by its own array (no array: the list is emptied),
+// all arrays being as long as the first, with the repainting of every list held back until all are
+// written. Should the control refuse an item (out of memory), the lists stop at the last item that all
+// of them took, so twins never go out of step.
+void FillLists(const std::vector<Control>& lists, std::vector<const TextArray*> items);
+
+// Window thread: mirrors the selection of a visible list into its hidden twin and gives the twin's item
+// there (the empty text when nothing is selected).
+Text MirrorSelection(const Form& form, const Text& visible, const Text& hidden);
 
 // --- Operations on the main window --------------------------------------------------------------------
 

@@ -16,17 +16,6 @@ namespace {
 std::mutex g_releaseLock;
 std::string g_releaseFile;
 
-std::string GbkToUtf8(const std::string& gbk)
-{
-    int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), wide.data(), n);
-    int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<std::size_t>(m), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
-    return out;
-}
-
 bool ReadRelease(std::string& bytes)
 {
     std::string path;
@@ -108,7 +97,7 @@ std::string ReleaseDescription(ReleaseVariant variant, const std::string& host)
         break;
     }
     std::string document = declaration + "<" + root + ">\r\n" + body + "</" + root + ">\r\n";
-    return variant == ReleaseVariant::Utf8 ? GbkToUtf8(document) : document;
+    return variant == ReleaseVariant::Utf8 ? ReplicaUtf8(document) : document;
 }
 
 ReleaseVariant ReleaseVariantNamed(const std::string& name)

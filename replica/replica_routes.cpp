@@ -1,5 +1,7 @@
 #include "replica/replica_routes.h"
 
+#include <windows.h>
+
 namespace {
 
 int HexValue(char c)
@@ -39,6 +41,18 @@ std::string ReplicaLower(std::string_view s)
             out[i] = static_cast<char>(c - 'A' + 'a');
         }
     }
+    return out;
+}
+
+std::string ReplicaUtf8(std::string_view gbk)
+{
+    if (gbk.empty()) return {};
+    const int n = MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(936, 0, gbk.data(), static_cast<int>(gbk.size()), wide.data(), n);
+    const int m = WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<std::size_t>(m), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), n, out.data(), m, nullptr, nullptr);
     return out;
 }
 
@@ -109,11 +123,20 @@ void ReplicaRoutes::Add(std::string path, ReplicaBuilder builder)
     routes_.emplace_back(ReplicaLower(path), std::move(builder));
 }
 
+void ReplicaRoutes::AddPrefix(std::string prefix, ReplicaBuilder builder)
+{
+    prefixRoutes_.emplace_back(ReplicaLower(prefix), std::move(builder));
+}
+
 ReplicaPage ReplicaRoutes::Serve(const ReplicaRequest& request) const
 {
     std::string path = ReplicaLower(request.path);
     for (const auto& [p, builder] : routes_) {
         if (p != path) continue;
+        if (std::optional<ReplicaPage> page = builder(request)) return *page;
+    }
+    for (const auto& [p, builder] : prefixRoutes_) {
+        if (path.compare(0, p.size(), p) != 0) continue;
         if (std::optional<ReplicaPage> page = builder(request)) return *page;
     }
     return ReplicaPage::NotFound();

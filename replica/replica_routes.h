@@ -48,16 +48,25 @@ class ReplicaRoutes {
 public:
     // Adds a builder for a path ("/ajax.axd"; letter case ignored, as the platform's servers do).
     void Add(std::string path, ReplicaBuilder builder);
-    // The page of the first builder of the request's path that answers; 404 when none does.
+    // Adds a builder for every path that begins with `prefix` ("/list/"; letter case ignored). Prefix
+    // builders are asked only after every builder of the exact path, so a page of its own at
+    // "/list/viewlastestdeallist.aspx" goes before the listings under "/list/".
+    void AddPrefix(std::string prefix, ReplicaBuilder builder);
+    // The page of the first builder of the request's path that answers, then of the first prefix
+    // builder that answers, in the order they were added; 404 when none does.
     ReplicaPage Serve(const ReplicaRequest& request) const;
-    std::size_t Count() const { return routes_.size(); }
+    std::size_t Count() const { return routes_.size() + prefixRoutes_.size(); }
 
 private:
     std::vector<std::pair<std::string, ReplicaBuilder>> routes_;
+    std::vector<std::pair<std::string, ReplicaBuilder>> prefixRoutes_;
 };
 
 // Lower-case ASCII letters of a text (the bytes of double-byte characters unchanged).
 std::string ReplicaLower(std::string_view s);
+
+// A GBK text in UTF-8 (for the services that send UTF-8).
+std::string ReplicaUtf8(std::string_view gbk);
 
 // The replica's whole route table over its sample data: the pages of every service it stands in for.
 ReplicaRoutes AllReplicaRoutes();

@@ -286,8 +286,15 @@ void Control::SetVisible(bool on) const
     QueueForControl(state_, [=](ControlState& c) {
         if (!c.hwnd)
             return;
-        SetHeldVisibility(c.hwnd, on);
-        ShowWindow(c.hwnd, on ? SW_SHOWNA : SW_HIDE);
+        if (on) {
+            HoldWhileHidden(c, false);
+            SetHeldVisibility(c.hwnd, true);
+            ShowWindow(c.hwnd, SW_SHOWNA);
+        } else {
+            SetHeldVisibility(c.hwnd, false);
+            ShowWindow(c.hwnd, SW_HIDE);
+            HoldWhileHidden(c, true);
+        }
     });
 }
 

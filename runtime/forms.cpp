@@ -975,6 +975,7 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         c->alive.store(false);
         ReleaseControlWindow(*c);
         SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+        ForgetRedrawHolds(hwnd);
         if (c->picture) {
             DeleteObject(c->picture);
             c->picture = nullptr;
@@ -1195,6 +1196,8 @@ struct Builder {
         SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&c));
         c.previousProc = reinterpret_cast<WNDPROC>(
             SetWindowLongPtrW(h, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&ControlProc)));
+        if (!s.visible)
+            HoldWhileHidden(c, true);
         if (s.kind == ControlKind::Browser) {
             c.browser = CreateBrowser(h);
             if (c.browser && s.silent)

@@ -118,6 +118,23 @@ void SetHeldVisibility(HWND h, bool visible)
         it->second.visible = visible;
 }
 
+void ForgetRedrawHolds(HWND h) { t_holds.erase(h); }
+
+void HoldWhileHidden(ControlState& c, bool hidden)
+{
+    const bool list = c.spec.kind == ControlKind::ListView || c.spec.kind == ControlKind::ListBox;
+    if (!c.hwnd || !list || c.hiddenHold == hidden)
+        return;
+    c.hiddenHold = hidden;
+    if (hidden) {
+        AcquireRedrawHold(c.hwnd);
+        SetHeldVisibility(c.hwnd, false);
+    } else {
+        SetHeldVisibility(c.hwnd, true);
+        ReleaseRedrawHold(c.hwnd);
+    }
+}
+
 }  // namespace forms_detail
 
 bool RedrawHeld(HWND window, bool* visible)

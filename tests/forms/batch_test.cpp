@@ -99,7 +99,9 @@ TEST_F(ListBatch, WriteBatchHoldsEveryListAndNestedHoldsEndOnce)
     EXPECT_TRUE(heldInside);
     EXPECT_TRUE(visibleInside);  // a held list reads as it will be once the hold ends
     EXPECT_FALSE(hiddenInside);
-    for (const Control& c : {shown, hidden, names, ids}) EXPECT_FALSE(RedrawHeld(c.Handle())) << c.Name();
+    // The batch's holds are over; a hidden list keeps the hold it has for as long as it is hidden.
+    for (const Control& c : {shown, names}) EXPECT_FALSE(RedrawHeld(c.Handle())) << c.Name();
+    for (const Control& c : {hidden, ids}) EXPECT_TRUE(RedrawHeld(c.Handle())) << c.Name();
     EXPECT_TRUE(OwnVisible(shown.Handle()));
     EXPECT_TRUE(OwnVisible(names.Handle()));
     EXPECT_FALSE(OwnVisible(hidden.Handle()));
@@ -120,6 +122,12 @@ TEST_F(ListBatch, ShowingOrHidingAListWhileItIsHeldLastsPastTheHold)
     }
     EXPECT_FALSE(OwnVisible(shown.Handle()));
     EXPECT_TRUE(OwnVisible(hidden.Handle()));
+    // A list that is shown is redrawn again; one that is hidden is not, until it is shown.
+    EXPECT_FALSE(RedrawHeld(hidden.Handle()));
+    EXPECT_TRUE(RedrawHeld(shown.Handle()));
+    shown.SetVisible(true);
+    EXPECT_FALSE(RedrawHeld(shown.Handle()));
+    EXPECT_TRUE(shown.Visible());
 }
 
 TEST_F(ListBatch, AStepRunsOnTheThreadOfAnyWindowOfTheProcess)
