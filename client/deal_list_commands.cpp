@@ -3,6 +3,7 @@
 
 #include "client/deal_query.h"
 #include "client/export_command.h"
+#include "client/list_sorting.h"
 #include "client/main_window.h"
 #include "client/web_address.h"
 #include "helpers/listview_sort.h"
@@ -13,22 +14,6 @@ namespace {
 constexpr int kPriceColumn = 4;     // 价格
 constexpr int kAddressColumn = 7;   // 交易地址
 constexpr int kDealColumns = 8;
-
-// The keys of a column are its texts (the prices without their thousands separators), read straight
-// from the list; the rows are ordered as SortListViewByColumn orders them.
-void SortDeals(const Control& list, int column, bool ascending)
-{
-    const int kind = DealListColumnSortKind(column);
-    HWND h = list.Handle();
-    if (kind < 0 || !h)
-        return;
-    TextArray keys = ListViewColumnTexts(h, column);
-    if (column == kPriceColumn) {
-        for (Text& key : keys)
-            key = PriceNumberText(key);
-    }
-    SortListViewByKeys(h, keys, kind, true, ascending);
-}
 
 }  // namespace
 
@@ -68,14 +53,12 @@ void OnOpenDealLinkMenu(const EventArgs& args)
 void OnDealListColumnClick(const EventArgs& args)
 {
     Control label = args.form->Control("透明标签_排序");
-    const Text direction = label.GetText();
     bool ascending = false;
-    if (direction == "降")
-        ascending = true;
-    else if (direction != "升")
+    if (!SortDirectionFromLabel(label.GetText(), ascending))
         return;
-    SortDeals(args.form->Control("成交信息"), args.column, ascending);
-    label.SetText(ascending ? "升" : "降");
+    SortListWithPrices(args.form->Control("成交信息"), args.column, DealListColumnSortKind(args.column), ascending,
+                       kPriceColumn);
+    label.SetText(SortDirectionLabel(ascending));
 }
 
 void OnExportDealsMenu(const EventArgs& args)

@@ -2,6 +2,7 @@
 // selected game, sorting by a click on a column title, and the export to a workbook. Addresses go to
 // the shell only when they are web addresses; the export takes the road of every export command.
 #include "client/export_command.h"
+#include "client/list_sorting.h"
 #include "client/new_game_state.h"
 #include "client/web_address.h"
 #include "helpers/hosts.h"
@@ -11,8 +12,6 @@ namespace {
 
 constexpr char kList[] = "新游测试行情";
 constexpr char kSortLabel[] = "透明标签_排序";
-constexpr char kAscending[] = "升";
-constexpr char kDescending[] = "降";
 
 // A cell of the first selected row of the list (the empty text when none is selected).
 Text SelectedCell(const Form& form, int column)
@@ -92,11 +91,11 @@ void OnNewGameListColumnClick(const EventArgs& args)
     Control label = form.Control(kSortLabel);
     // "降" after a descending sort: this click sorts ascending; otherwise ("升") descending. A column
     // that does not sort still turns the direction, so the next click sorts the other way.
-    const bool ascending = label.GetText() == kDescending;
+    const bool ascending = label.GetText() == SortDirectionLabel(false);
     const int kind = NewGameColumnSortKind(args.column);
     if (kind >= 0) {
         if (HWND list = form.Control(kList).Handle())
             SortListViewByColumn(list, args.column, kind, true, ascending);
     }
-    label.SetText(ascending ? kAscending : kDescending);
+    label.SetText(SortDirectionLabel(ascending));
 }

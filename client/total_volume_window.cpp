@@ -4,6 +4,7 @@
 
 #include "client/deal_query.h"
 #include "client/export_command.h"
+#include "client/list_sorting.h"
 #include "client/page_bounds.h"
 #include "client/pick_lists.h"
 #include "helpers/hosts.h"
@@ -426,17 +427,12 @@ void OnTotalListColumnClick(const EventArgs& args)
         return;
     }
     Control label = form.Control(kSortLabel);
-    const Text direction = label.GetText();
-    bool ascending;
-    if (direction == "降")
-        ascending = true;
-    else if (direction == "升")
-        ascending = false;
-    else
+    bool ascending = false;
+    if (!SortDirectionFromLabel(label.GetText(), ascending))
         return;
     const int kind = TotalColumnSortKind(args.column);
     if (kind >= 0) SortListViewByColumn(form.Control(kGameList).Handle(), args.column, kind, true, ascending);
-    label.SetText(ascending ? "升" : "降");
+    label.SetText(SortDirectionLabel(ascending));
 }
 
 Text TotalExportFileName(DateTime now) { return "5173游戏总交易量-BrelmorQuovanta" + DateTimeToText(now); }

@@ -4,6 +4,7 @@
 #include "client/deal_query.h"
 #include "client/deal_results.h"
 #include "client/export_command.h"
+#include "client/list_sorting.h"
 #include "client/listing_pages.h"
 #include "client/monitor_page.h"
 #include "client/page_bounds.h"
@@ -202,23 +203,12 @@ int OfferListColumnSortKind(int column)
 void OnMonitorListColumnClick(const EventArgs& e)
 {
     Control label = e.form->Control("透明标签_排序1");
-    const Text direction = label.GetText();
     bool ascending = false;
-    if (direction == "降")
-        ascending = true;
-    else if (direction != "升")
+    if (!SortDirectionFromLabel(label.GetText(), ascending))
         return;
-    const int kind = OfferListColumnSortKind(e.column);
-    HWND list = e.form->Control(kOfferList).Handle();
-    if (kind >= 0 && list) {
-        // The keys are the column's texts; a price sorts by its value, its thousands separators taken
-        // out ("1,234.00" after "30.00").
-        TextArray keys = ListViewColumnTexts(list, e.column);
-        if (e.column == kPriceColumn)
-            for (Text& key : keys) key = PriceNumberText(key);
-        SortListViewByKeys(list, keys, kind, true, ascending);
-    }
-    label.SetText(ascending ? "升" : "降");
+    // A price sorts by its value, its thousands separators taken out ("1,234.00" after "30.00").
+    SortListWithPrices(e.form->Control(kOfferList), e.column, OfferListColumnSortKind(e.column), ascending, kPriceColumn);
+    label.SetText(SortDirectionLabel(ascending));
 }
 
 void OnMonitorListRightClick(const EventArgs& e) { e.form->Popup("监控功能"); }
