@@ -3,6 +3,7 @@
 // messages with the redraw held (the control's own cost); and a whole latest-deal
 // query that fills 160 rows from two pages of 80 served on the loopback interface, with the waits at 0.
 // Run: scripts/wine-run.sh build build/bench/bench_deal_query.exe
+#include "bench_support.h"
 #include "client/deal_query.h"
 #include "client/program_state.h"
 #include "replica/deal_pages.h"
@@ -18,16 +19,6 @@
 #include <vector>
 
 namespace {
-
-class NoWait final : public WaitSeam {
-public:
-    void Wait(int) override { ProcessPendingMessages(); }
-};
-
-class AnswerOk final : public MessageBoxSeam {
-public:
-    int Show(const Text&, const Text&, unsigned) override { return IDOK; }
-};
 
 double Milliseconds(LARGE_INTEGER a, LARGE_INTEGER b)
 {
@@ -60,8 +51,8 @@ WindowLayout BenchLayout()
 
 int main()
 {
-    NoWait noWait;
-    AnswerOk answerOk;
+    bench::NoWait noWait;
+    bench::AnswerOk answerOk;
     SetWaitSeam(&noWait);
     SetMessageBoxSeam(&answerOk);
 
@@ -133,30 +124,15 @@ int main()
             }
             if (DealTimeMatchesDateKey(cells[6], DateKey)) day.push_back(std::move(cells));
         }
-        auto write = [](HWND h, const std::vector<TextArray>& rows) {
-            for (std::size_t r = 0; r < rows.size(); ++r) {
-                LVITEMA item = {};
-                item.mask = LVIF_TEXT;
-                item.iItem = static_cast<int>(r);
-                item.pszText = const_cast<char*>(rows[r][0].c_str());
-                const LRESULT row = SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-                for (std::size_t c = 1; c < rows[r].size(); ++c) {
-                    LVITEMA sub = {};
-                    sub.iSubItem = static_cast<int>(c);
-                    sub.pszText = const_cast<char*>(rows[r][c].c_str());
-                    SendMessageA(h, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
-                }
-            }
-        };
-        write(lists[0], day);
-        write(lists[1], day);
+        bench::PlainInsertRows(lists[0], day);
+        bench::PlainInsertRows(lists[1], day);
         std::vector<TextArray> prices, units;
         for (const TextArray& d : day) {
             prices.push_back({PriceNumberText(d[4])});
             units.push_back({UnitPriceNumberText(d[5])});
         }
-        write(lists[2], prices);
-        write(lists[3], units);
+        bench::PlainInsertRows(lists[2], prices);
+        bench::PlainInsertRows(lists[3], units);
         for (HWND h : lists) SendMessageA(h, WM_SETREDRAW, TRUE, 0);
         // (the hidden lists were shown by the redraw: they go back)
         for (std::size_t i = 1; i < lists.size(); ++i)

@@ -4,6 +4,7 @@
 // page alone and beside an in-thread batch write of the same 40 rows into the offer list (the
 // control's own cost). Goal: the work after the fetch within 3x of that batch write.
 // Run: scripts/wine-run.sh build build/bench/bench_price_monitor.exe
+#include "bench_support.h"
 #include "client/listing_pages.h"
 #include "client/main_window.h"
 #include "client/monitor_page.h"
@@ -25,15 +26,6 @@
 
 namespace {
 
-class NoWait final : public WaitSeam {
-public:
-    void Wait(int) override { ProcessPendingMessages(); }
-};
-
-class AnswerOk final : public MessageBoxSeam {
-public:
-    int Show(const Text&, const Text&, unsigned) override { return IDOK; }
-};
 
 double Now()
 {
@@ -90,8 +82,8 @@ void Pick(const Form& form, const char* visible, const char* hidden, const std::
 
 int main()
 {
-    NoWait noWait;
-    AnswerOk answerOk;
+    bench::NoWait noWait;
+    bench::AnswerOk answerOk;
     SetWaitSeam(&noWait);
     SetMessageBoxSeam(&answerOk);
 
@@ -155,19 +147,7 @@ int main()
     const double plain = Time(runs, painted([&] {
         SendMessageA(h, WM_SETREDRAW, FALSE, 0);
         SendMessageA(h, LVM_DELETEALLITEMS, 0, 0);
-        for (std::size_t r = 0; r < rows.size(); ++r) {
-            LVITEMA item = {};
-            item.mask = LVIF_TEXT;
-            item.iItem = static_cast<int>(r);
-            item.pszText = const_cast<char*>(rows[r][0].c_str());
-            const LRESULT row = SendMessageA(h, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
-            for (std::size_t c = 1; c < rows[r].size(); ++c) {
-                LVITEMA sub = {};
-                sub.iSubItem = static_cast<int>(c);
-                sub.pszText = const_cast<char*>(rows[r][c].c_str());
-                SendMessageA(h, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
-            }
-        }
+        bench::PlainInsertRows(h, rows);
         SendMessageA(h, WM_SETREDRAW, TRUE, 0);
         InvalidateRect(h, nullptr, TRUE);
     }));

@@ -52,16 +52,6 @@ struct GamePages {
     std::string announcedPages;                  // non-empty: the page count every page announces
 };
 
-inline std::string QueryKey(const std::string& target, const std::string& key)
-{
-    const std::string needle = key + "=";
-    std::size_t at = target.find("?" + needle);
-    if (at == std::string::npos) at = target.find("&" + needle);
-    if (at == std::string::npos) return {};
-    at += needle.size() + 1;
-    return target.substr(at, target.find('&', at) - at);
-}
-
 class DealQueryTest : public ::testing::Test {
 protected:
     DealQueryTest()

@@ -55,16 +55,6 @@ struct DealPages {
     std::string announced; // non-empty: the page count every page announces
 };
 
-inline std::string QueryValue(const std::string& target, const std::string& key)
-{
-    const std::string needle = key + "=";
-    std::size_t at = target.find("?" + needle);
-    if (at == std::string::npos) at = target.find("&" + needle);
-    if (at == std::string::npos) return {};
-    at += needle.size() + 1;
-    return target.substr(at, target.find('&', at) - at);
-}
-
 class NewGameTest : public ::testing::Test {
 protected:
     NewGameTest() : server([this](const LoopbackRequest& r) { return Serve(r); }) {}
@@ -124,17 +114,17 @@ protected:
             return reply;
         }
         if (path == "/testing-list.html") {
-            const int page = std::atoi(QueryValue(r.target, "page").c_str());
+            const int page = std::atoi(QueryKey(r.target, "page").c_str());
             auto it = listPages.find(page);
             LoopbackReply reply = LoopbackReply::Ok(
                 it != listPages.end() ? it->second : replica::NewGameListPageHtml({}), "text/html; charset=utf-8");
             reply.delayMs = listDelayMs.count(page) ? listDelayMs[page] : 0;
             return reply;
         }
-        auto it = deals.find(QueryValue(r.target, "gm"));
+        auto it = deals.find(QueryKey(r.target, "gm"));
         if (it == deals.end()) return LoopbackReply::Ok(std::string());
         const DealPages& game = it->second;
-        const int page = std::atoi(QueryValue(r.target, "pg").c_str());
+        const int page = std::atoi(QueryKey(r.target, "pg").c_str());
         std::vector<replica::SampleDeal> onPage;
         int total = 0;
         for (const auto& p : game.prices) total += static_cast<int>(p.size());

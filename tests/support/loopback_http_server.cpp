@@ -430,3 +430,13 @@ bool LoopbackHttpServer::SendReply(std::uintptr_t socketValue, const LoopbackRep
     if (chunked && !SendAll(s, "0\r\n\r\n", 5)) return false;
     return true;
 }
+
+std::string QueryKey(const std::string& target, const std::string& key)
+{
+    const std::string needle = key + "=";
+    std::size_t at = target.find("?" + needle);
+    if (at == std::string::npos) at = target.find("&" + needle);
+    if (at == std::string::npos) return {};
+    at += needle.size() + 1;
+    return target.substr(at, target.find('&', at) - at);
+}

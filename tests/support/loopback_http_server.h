@@ -52,6 +52,10 @@ struct LoopbackRequest {
     int HeaderCount(std::string_view name) const;
 };
 
+// The value of a query key in a request target ("/list.aspx?gm=7&pg=2", "pg" gives "2"), undecoded;
+// empty when the key is missing.
+std::string QueryKey(const std::string& target, const std::string& key);
+
 struct LoopbackReply {
     static constexpr std::uint64_t kNever = UINT64_MAX;
     enum class Framing {

@@ -28,16 +28,6 @@ struct Game {
     GamePages pages;
 };
 
-inline std::string QueryKey(const std::string& target, const std::string& key)
-{
-    const std::string needle = key + "=";
-    std::size_t at = target.find("?" + needle);
-    if (at == std::string::npos) at = target.find("&" + needle);
-    if (at == std::string::npos) return {};
-    at += needle.size() + 1;
-    return target.substr(at, target.find('&', at) - at);
-}
-
 // The all-games reply of the platform: groups of games, the empty WEBG group last.
 inline std::string AllGamesReply(const std::vector<Game>& games)
 {

@@ -1,0 +1,45 @@
+#pragma once
+// What several benchmarks share: the plain list-view writes that stand for the control's own cost, and
+// seams that neither wait nor ask.
+#include "runtime/forms.h"
+#include "runtime/seams.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <vector>
+
+namespace bench {
+
+// `rows` into `list` at consecutive places from row 0, as plain list-view messages on the calling
+// thread (the caller holds the redraw or not, as it measures): the control's own cost of a batch.
+inline void PlainInsertRows(HWND list, const std::vector<TextArray>& rows)
+{
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        LVITEMA item = {};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(r);
+        item.pszText = const_cast<char*>(rows[r].empty() ? "" : rows[r][0].c_str());
+        const LRESULT row = SendMessageA(list, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        for (std::size_t c = 1; c < rows[r].size(); ++c) {
+            LVITEMA sub = {};
+            sub.iSubItem = static_cast<int>(c);
+            sub.pszText = const_cast<char*>(rows[r][c].c_str());
+            SendMessageA(list, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&sub));
+        }
+    }
+}
+
+// The waits of the features, taken out (the window's messages are still handled).
+class NoWait final : public WaitSeam {
+public:
+    void Wait(int) override { ProcessPendingMessages(); }
+};
+
+// Every message box answered at once with OK.
+class AnswerOk final : public MessageBoxSeam {
+public:
+    int Show(const Text&, const Text&, unsigned) override { return IDOK; }
+};
+
+}  // namespace bench
