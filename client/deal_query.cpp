@@ -81,7 +81,7 @@ bool HasAnyField(const DealRecord& d)
 
 TextArray SplitDealRecords(std::string_view reply)
 {
-    TextArray records = SplitText(GetTextBetween(reply, kBlockLeft, kBlockRight), kRecordSeparator, true);
+    TextArray records = SplitPageRecords(GetTextBetween(reply, kBlockLeft, kBlockRight), kRecordSeparator, true);
     // A page without deals still has its table: what stands between the markers then is no deal, and
     // a row for it would count as a deal of price 0 in the statistics.
     std::erase_if(records, [](const Text& r) { return !HasAnyField(ParseDealRecord(r)); });

@@ -1,6 +1,7 @@
 // The platform's search and listing pages as page 2 reads them (see listing_pages.h).
 #include "client/listing_pages.h"
 
+#include "client/page_bounds.h"
 #include "helpers/hosts.h"
 #include "helpers/text_helpers.h"
 #include "runtime/numbers.h"
@@ -32,9 +33,10 @@ constexpr char kPageCountRight[] = ")";
 // out (it is the rest of the block, not an entry), and so is everything of a block without one.
 TextArray PiecesBeforeSeparators(std::string_view block, std::string_view separator)
 {
-    TextArray pieces = SplitText(block, separator);
-    // SplitText gives one piece more than there are separators (the last one empty when the block
-    // ends at a separator): that last one is never an entry.
+    TextArray pieces = SplitPageRecords(block, separator, false);
+    // The split gives one piece more than there are separators (the last one empty when the block
+    // ends at a separator): that last one is never an entry. (A page cut at the most records it may
+    // give loses its last one here too.)
     if (!pieces.empty()) pieces.pop_back();
     return pieces;
 }

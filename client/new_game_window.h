@@ -9,6 +9,7 @@
 // 新游测试行情 by their 序号 (unique within a page), found again at every read and write, so a sort
 // during a load or a run never puts a value into another game's row. A worker of a window that has
 // been closed, and a run that has been stopped, writes nothing more.
+#include "client/page_bounds.h"
 #include "runtime/datetime.h"
 #include "runtime/forms.h"
 #include "runtime/text.h"
@@ -38,7 +39,7 @@ enum NewGameColumn {
 
 // The most rows one page of the test list gives (the portal lists 100; a page of thousands is no page
 // of the portal, and matching and totalling it would take hours).
-inline constexpr int kMaxNewGameRowsPerPage = 1000;
+inline constexpr int kMaxNewGameRowsPerPage = kMaxRecordsPerPage;
 
 // The open NewGameWindow (closed before the first opening and after it is gone). Window thread of the
 // main window only.

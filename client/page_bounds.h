@@ -7,10 +7,28 @@
 // yielded nothing, so that a count of "2147483648" does not mean years of requests. A single empty or
 // failed page is passed over. Every page loop of the client (deals, offers, total volume, new games)
 // runs through a PageRun.
+#include "runtime/text.h"
+
 #include <algorithm>
+#include <string_view>
 
 inline constexpr int kMaxListPages = 1000;
 inline constexpr int kEmptyPagesInARow = 3;
+
+// The most records one page gives: a page of the platform lists 80 deals or 40 offers, the portal 100
+// new games. A reply of thousands of records is no such page, and cutting, matching and writing all of
+// them would exhaust the memory of the program or hold its window for minutes: the rest is left out.
+inline constexpr int kMaxRecordsPerPage = 1000;
+
+// The pieces of `text` split at `separator` (runtime/text.h SplitText), at most kMaxRecordsPerPage of
+// them; what stands after the last piece taken is left out.
+inline TextArray SplitPageRecords(std::string_view text, std::string_view separator, bool dropEmptyLast)
+{
+    TextArray pieces = SplitText(text, separator, dropEmptyLast, kMaxRecordsPerPage + 1);
+    if (pieces.size() > static_cast<std::size_t>(kMaxRecordsPerPage))
+        pieces.resize(kMaxRecordsPerPage);
+    return pieces;
+}
 
 class PageRun {
 public:

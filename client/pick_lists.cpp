@@ -1,6 +1,7 @@
 #include "client/pick_lists.h"
 
 #include "client/main_window.h"
+#include "client/page_bounds.h"
 #include "client/program_state.h"
 #include "helpers/hosts.h"
 #include "helpers/http_client.h"
@@ -73,7 +74,7 @@ PickItems ParseQuotedRecords(std::string_view reply, std::string_view open)
 {
     PickItems out;
     Text block = GetTextBetween(reply, open, "])");
-    for (const Text& piece : SplitText(block, "}", true)) {
+    for (const Text& piece : SplitPageRecords(block, "}", true)) {
         out.names.push_back(GetTextBetween(piece, ",name:'", "'"));
         out.ids.push_back(GetTextBetween(piece, "id:'", "'"));
     }
@@ -337,7 +338,7 @@ PickItems ParseGoodsTypesReply(std::string_view reply)
 {
     PickItems out;
     Text block = GetTextBetween(reply, "calltype,calltype([", "])");
-    for (const Text& piece : SplitText(block, "}", true)) {
+    for (const Text& piece : SplitPageRecords(block, "}", true)) {
         out.names.push_back(GetTextBetween(piece, "name\":\"", "\""));
         out.ids.push_back(GetTextBetween(piece, "id\":\"", "\""));
     }

@@ -16,6 +16,7 @@
 #include "runtime/window_thread.h"
 #include "runtime/workers.h"
 
+#include <algorithm>
 #include <optional>
 
 namespace {
@@ -54,12 +55,15 @@ void SetBar(const Form& form, std::initializer_list<int> parts, std::string_view
     for (int part : parts) bar.SetPartText(part, text);
 }
 
-// The alert at row `row` of the offer list, whose unit-price cell reads `unitPrice`. The monitor has
-// already been ended (the caller took its generation away) and the timer stopped; the sound, the box
-// and the stop of the sound all happen on the calling thread.
-void Alert(const Form& form, unsigned generation, unsigned ticket, int row, const Text& unitPrice)
+// The alert for the offer numbered `number` (its 序号) in the offer list, whose unit-price cell reads
+// `unitPrice`. The monitor has already been ended (the caller took its generation away) and the timer
+// stopped; the sound, the box and the stop of the sound all happen on the calling thread.
+void Alert(const Form& form, unsigned generation, unsigned ticket, const Text& number, const Text& unitPrice)
 {
     WaitMilliseconds(500);
+    // The user may have started the monitor again during the wait: an alert of an ended start is not
+    // raised any more.
+    if (g_startGeneration.load() != generation) return;
     const Text mode = form.Control("组合框_报警模式").GetText();
     const Text message = "发现新目标订单，单价为： " + unitPrice;
     if (mode == "弹窗报警") {
@@ -76,10 +80,15 @@ void Alert(const Form& form, unsigned generation, unsigned ticket, int row, cons
         form.Control(kState).SetText(kStop);
         form.Control("状态条1").SetPartText(1, "发现新订单！");
     });
-    // The cell is coloured only while the list still shows the page the alert was raised on.
+    // The cell is coloured only while the list still shows the page the alert was raised on, in the row
+    // the offer stands in now (a column click may have sorted the list meanwhile).
     OfferListStep(form, ticket, [&] {
-        HWND list = form.Control(kOfferList).Handle();
-        if (list) SetListViewCellColour(GetParent(list), list, row, kUnitPriceColumn, kAlertText, kAlertBack);
+        Control list = form.Control(kOfferList);
+        const TextArray numbers = list.ColumnCells(0);
+        const auto at = std::find(numbers.begin(), numbers.end(), number);
+        if (list.Handle() && at != numbers.end())
+            SetListViewCellColour(GetParent(list.Handle()), list.Handle(), static_cast<int>(at - numbers.begin()),
+                                  kUnitPriceColumn, kAlertText, kAlertBack);
     });
 }
 
@@ -151,7 +160,7 @@ bool MonitorOffersAndAlert(const Form& form, unsigned generation)
         form.Control(kStatusLine).SetText("发现新订单单价： " + unitPrice);
     });
     if (found < 0) return false;
-    Alert(form, generation, ticket, found, unitPrice);
+    Alert(form, generation, ticket, rows[static_cast<std::size_t>(found)][0], unitPrice);
     return true;
 }
 

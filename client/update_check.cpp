@@ -15,13 +15,15 @@
 
 namespace {
 
-// True while a check runs (window thread only).
+// True while a check runs; g_manualAsked when the button was pressed meanwhile, so that the running
+// check answers as the button's check would (window thread only).
 bool g_checkRunning = false;
+bool g_manualAsked = false;
 
 class CheckRunning {
 public:
-    CheckRunning() { g_checkRunning = true; }
-    ~CheckRunning() { g_checkRunning = false; }
+    CheckRunning() { g_checkRunning = true; g_manualAsked = false; }
+    ~CheckRunning() { g_checkRunning = false; g_manualAsked = false; }
     CheckRunning(const CheckRunning&) = delete;
     CheckRunning& operator=(const CheckRunning&) = delete;
 };
@@ -62,14 +64,20 @@ bool WriteUpdaterFile(const Text& path)
 
 void RunUpdateCheck(UpdateCheckKind kind, const Text& programDirectory, const Form& window)
 {
-    if (g_checkRunning)
+    if (g_checkRunning) {
+        // One check at a time; a press of the button during the silent one makes it speak.
+        if (kind == UpdateCheckKind::Manual)
+            g_manualAsked = true;
         return;
+    }
     CheckRunning running;
 
     Text reply;
     RunOffWindowThread([&] { reply = FetchUrlText(VersionPageUrl()); });
     if (window.State() && !window.IsOpen())
         return;  // the program was closed meanwhile
+    if (g_manualAsked)
+        kind = UpdateCheckKind::Manual;
 
     // No reply at all is no answer: the server could not be reached (or sent nothing).
     if (reply.empty()) {

@@ -5,13 +5,20 @@
 #include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <new>
 
 namespace {
 
 DWORD WINAPI WorkerEntry(LPVOID param)
 {
     std::unique_ptr<std::function<void()>> fn(static_cast<std::function<void()>*>(param));
-    (*fn)();
+    // A worker that runs out of memory (a reply of many megabytes cut into pieces) ends; the program
+    // and its windows go on.
+    try {
+        (*fn)();
+    } catch (const std::bad_alloc&) {
+        return 1;
+    }
     return 0;
 }
 

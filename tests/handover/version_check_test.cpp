@@ -247,3 +247,25 @@ TEST_F(UpdateWindow, WhileThePageIsFetched)
     EXPECT_EQ(boxes.Calls().size(), 1u);
     EXPECT_TRUE(starts.Calls().empty());
 }
+
+// The button pressed while the start-up check still waits for the page: that check answers as the
+// button's would, once.
+TEST_F(UpdateWindow, TheButtonDuringTheSilentCheckGetsItsAnswer)
+{
+    for (const char* reply : {"2.034", ""}) {
+        SCOPED_TRACE(reply);
+        const std::size_t before = Boxes().size();
+        server.ClearRequests();
+        LoopbackReply slow = LoopbackReply::Ok(reply);
+        slow.delayMs = 800;
+        ServeVersion(slow);
+        HWND button = form.Control("按钮_检查更新").Handle();
+        PostMessageA(button, BM_CLICK, 0, 0);  // handled while the silent check waits
+        CheckForUpdateSilently(form);
+        PumpFor(100);
+        EXPECT_EQ(server.RequestCount(), 1u);
+        const std::vector<std::string> shown = Boxes();
+        ASSERT_EQ(shown.size(), before + 1);
+        EXPECT_EQ(shown.back(), *reply ? "当前版本已是最新版本|友情提示|64" : "检查更新失败，请稍后重试。|友情提示|48");
+    }
+}

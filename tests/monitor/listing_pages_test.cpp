@@ -1,6 +1,10 @@
 // The page formats of page 2: the pick-list blocks, the listing address, the offers and the monitor's
 // numbers, as tables of the cases that matter.
+#include "client/deal_query.h"
 #include "client/listing_pages.h"
+#include "client/page_bounds.h"
+#include "client/pick_lists.h"
+#include "replica/deal_pages.h"
 #include "replica/listing_pages.h"
 
 #include <gtest/gtest.h>
@@ -166,3 +170,26 @@ TEST(MonitorNumbers, IntervalTable)
 }
 
 }  // namespace
+
+// A reply that holds far more records than any page of the platform is cut at kMaxRecordsPerPage: the
+// program neither runs out of memory nor holds its window while it writes them.
+TEST(PageRecords, AReplyOfThousandsOfRecordsGivesAtMostOnePagesWorth)
+{
+    std::vector<replica::SampleOffer> offers;
+    std::vector<replica::SampleDeal> deals;
+    std::string areas = "callarea([";
+    for (int i = 0; i < 2500; ++i) {
+        offers.push_back({i % 2 == 0, "甲" + std::to_string(i), "10.00", "0.5000", i});
+        deals.push_back(replica::MakeSampleDeal(i, "问道", "游戏币"));
+        areas += "{id:'" + std::to_string(i) + "',name:'区" + std::to_string(i) + "'},";
+    }
+    areas += "])";
+    const std::size_t most = static_cast<std::size_t>(kMaxRecordsPerPage);
+    const std::vector<Offer> cut = ParseOffers(replica::ListingPageHtml("h", offers, 1));
+    ASSERT_EQ(cut.size(), most - 1);  // the last piece taken is the rest of the block, not an offer
+    EXPECT_EQ(cut.back().name, "甲" + std::to_string(most - 2));
+    const TextArray records = SplitDealRecords(replica::DealListPageHtml(deals, 1, 1, "2500"));
+    ASSERT_EQ(records.size(), most);
+    EXPECT_EQ(ParseDealRecord(records.back()).name, deals[most - 1].name);
+    EXPECT_EQ(ParseAreasReply(areas).names.size(), most);
+}

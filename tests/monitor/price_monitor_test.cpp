@@ -4,6 +4,8 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+
 namespace monitor_test {
 namespace {
 
@@ -223,6 +225,53 @@ TEST_F(PriceMonitorTest, AStopOrARestartDuringAPollGivesNoAlert)
         SetOverride({});
         if (restart) Click("超级按钮_监控");
     }
+}
+
+// The alert waits half a second before its box: a restart meanwhile silences it, and a sort meanwhile
+// moves its coloured cell along with its offer.
+TEST_F(PriceMonitorTest, DuringTheAlertsWaitARestartSilencesItAndASortTakesItsColourAlong)
+{
+    struct ActAtTheAlertsWait final : WaitSeam {
+        std::function<void()> act;
+        void Wait(int milliseconds) override
+        {
+            if (milliseconds != 500 || !act) return;
+            auto now = std::move(act);
+            act = nullptr;
+            now();
+        }
+    } seam;
+    WaitSeam* previous = SetWaitSeam(&seam);
+    C("透明标签_排序1").SetText("降");
+
+    // Only the third row (0.9600, 96.00) is inside; a click on 价格 sorts it to the top meanwhile.
+    seam.act = [&] {
+        EventArgs args;
+        args.column = 4;
+        form.Raise(kOffers, Event::ColumnClick, args);
+    };
+    SetBounds("0.97", "0.95", "10000", "0");
+    Click("超级按钮_监控");
+    ASSERT_EQ(Alerts().size(), 1u);
+    const TextArray units = Column(5);
+    const auto moved = std::find(units.begin(), units.end(), Text("0.9600元/万金"));
+    ASSERT_NE(moved, units.end());
+    EXPECT_EQ(moved - units.begin(), 0);
+    EXPECT_EQ(ListViewColourTable::Instance().Entries(),
+              (std::vector<CellColour>{{static_cast<int>(moved - units.begin()), 5, 0x000000FF, 0x0000FFFF}}));
+
+    // Stopped and started again (matching nothing) during the wait: the old start raises nothing.
+    seam.act = [&] {
+        Click("超级按钮_监控");
+        SetBounds("", "0", "10000", "0");
+        Click("超级按钮_监控");
+    };
+    SetBounds("2", "0", "10000", "0");
+    Click("超级按钮_监控");
+    EXPECT_EQ(Alerts().size(), 1u);
+    EXPECT_EQ(Caption("超级按钮_监控"), "停止监控");
+    EXPECT_TRUE(ListViewColourTable::Instance().Entries().empty());
+    SetWaitSeam(previous);
 }
 
 TEST_F(PriceMonitorTest, TheSelectionMessagesComeBeforeStartingAndStopping)
