@@ -6,7 +6,7 @@ updater: an orange band with a download arrow, as a GIF (LZW-compressed, 64 colo
 """
 import math
 import os
-import struct
+from gif_file import gif_bytes
 
 WIDTH, HEIGHT = 500, 100
 BITS = 6  # 64 colours
@@ -35,64 +35,11 @@ def pixel(x, y):
     return max(0, min(59, int(t * 59)))
 
 
-def lzw(indices, min_code_size):
-    clear, end = 1 << min_code_size, (1 << min_code_size) + 1
-    out, bit_buffer, bit_count = bytearray(), 0, 0
-
-    def emit(code, size):
-        nonlocal bit_buffer, bit_count
-        bit_buffer |= code << bit_count
-        bit_count += size
-        while bit_count >= 8:
-            out.append(bit_buffer & 0xFF)
-            bit_buffer >>= 8
-            bit_count -= 8
-
-    table = {(i,): i for i in range(clear)}
-    next_code, size = end + 1, min_code_size + 1
-    emit(clear, size)
-    prefix = (indices[0],)
-    for value in indices[1:]:
-        candidate = prefix + (value,)
-        if candidate in table:
-            prefix = candidate
-            continue
-        emit(table[prefix], size)
-        if next_code < 4096:
-            table[candidate] = next_code
-            next_code += 1
-            if next_code > (1 << size) and size < 12:
-                size += 1
-        else:
-            emit(clear, size)
-            table = {(i,): i for i in range(clear)}
-            next_code, size = end + 1, min_code_size + 1
-        prefix = (value,)
-    emit(table[prefix], size)
-    emit(end, size)
-    if bit_count:
-        out.append(bit_buffer & 0xFF)
-    return bytes(out)
-
-
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     indices = [pixel(x, y) for y in range(HEIGHT) for x in range(WIDTH)]
-    colours = palette()
-    gif = bytearray(b"GIF89a")
-    gif += struct.pack("<HHBBB", WIDTH, HEIGHT, 0x80 | 0x70 | (BITS - 1), 0, 0)
-    for r, g, b in colours:
-        gif += bytes((r, g, b))
-    gif += b"," + struct.pack("<HHHHB", 0, 0, WIDTH, HEIGHT, 0)
-    data = lzw(indices, BITS)
-    gif.append(BITS)
-    for i in range(0, len(data), 255):
-        block = data[i:i + 255]
-        gif.append(len(block))
-        gif += block
-    gif += b"\0;"
     with open(os.path.join(here, "uplogo.gif"), "wb") as f:
-        f.write(gif)
+        f.write(gif_bytes(WIDTH, HEIGHT, BITS, palette(), indices, 7))
 
 
 if __name__ == "__main__":
