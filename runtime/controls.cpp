@@ -2,7 +2,6 @@
 // nothing for a dead control, so the defaults below are what a closed window's controls read as.
 #include "runtime/forms_internal.h"
 #include "runtime/seams.h"
-#include "runtime/window_thread.h"
 
 #include <algorithm>
 #include <climits>
@@ -139,12 +138,6 @@ void RedrawUnder(HWND h)
     RedrawWindow(parent, &rc, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
-void ShowTabPage(ControlState& c, int index)
-{
-    for (std::size_t i = 0; i < c.pages.size(); ++i)
-        ShowWindow(c.pages[i], static_cast<int>(i) == index ? SW_SHOWNA : SW_HIDE);
-}
-
 bool IsListLike(K k) { return k == K::ComboBox || k == K::ListBox; }
 
 Text StatusPart(HWND h, int part)
@@ -161,6 +154,27 @@ Text StatusPart(HWND h, int part)
 }
 
 }  // namespace
+
+void forms_detail::ShowPage(ControlState& tab, int index)
+{
+    for (std::size_t i = 0; i < tab.pages.size(); ++i)
+        ShowWindow(tab.pages[i], static_cast<int>(i) == index ? SW_SHOWNA : SW_HIDE);
+}
+
+void forms_detail::HoldWhileHidden(ControlState& c, bool hidden)
+{
+    const bool list = c.spec.kind == ControlKind::ListView || c.spec.kind == ControlKind::ListBox;
+    if (!c.hwnd || !list || c.hiddenHold == hidden)
+        return;
+    c.hiddenHold = hidden;
+    if (hidden) {
+        AcquireRedrawHold(c.hwnd);
+        SetHeldVisibility(c.hwnd, false);
+    } else {
+        SetHeldVisibility(c.hwnd, true);
+        ReleaseRedrawHold(c.hwnd);
+    }
+}
 
 bool Control::IsAlive() const { return state_ && state_->alive.load(); }
 Text Control::Name() const { return state_ ? state_->spec.name : Text(); }
@@ -507,7 +521,7 @@ void Control::SetSelection(int index) const
         case K::TabControl:
             if (index >= 0 && index < static_cast<int>(c.pages.size())) {
                 SendMessageA(c.hwnd, TCM_SETCURSEL, index, 0);
-                ShowTabPage(c, index);
+                ShowPage(c, index);
             }
             break;
         case K::ListView: SelectRow(c.hwnd, index); break;

@@ -649,19 +649,6 @@ bool DatabaseState::SelectInto(std::string_view statement)
 
 // --- Public ---------------------------------------------------------------------------------------------
 
-std::wstring WideFromGbk(std::string_view text)
-{
-    if (text.empty())
-        return std::wstring();
-    const int length = static_cast<int>(std::min<std::size_t>(text.size(), 0x7FFFFFFF));
-    const int n = MultiByteToWideChar(936, 0, text.data(), length, nullptr, 0);
-    if (n <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(936, 0, text.data(), length, wide.data(), n);
-    return wide;
-}
-
 ByteSet EmptyDatabaseImage()
 {
     ByteSet image(kDatabasePageSize, 0);

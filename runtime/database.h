@@ -118,6 +118,3 @@ private:
 // first use until its window closes (or until its slot is cleared). Without `create`, nullptr when it
 // holds none yet. nullptr for another kind of control, a dead one, or a slot holding something else.
 std::shared_ptr<DatabaseConnection> DatabaseConnectionOf(const Control& databaseControl, bool create = true);
-
-// Converts a text of code page 936 into UTF-16, explicitly (not through the ANSI code page).
-std::wstring WideFromGbk(std::string_view text);

@@ -37,6 +37,7 @@
 // runs on the window thread with the event's arguments. Menu items are named by their captions and
 // raise Click.
 #include "runtime/datetime.h"
+#include "runtime/pending_messages.h"
 #include "runtime/text.h"
 
 #include <functional>
@@ -362,10 +363,7 @@ Form LoadForm(const WindowLayout& layout, const EventTable& events = {});
 
 // Runs the message loop of the calling thread until the last window of the program is gone. Returns 0.
 int RunMessageLoop();
-
-// Handles the messages waiting for the calling thread and returns (a quit request stays queued for the
-// loop that waits for it).
-void ProcessPendingMessages();
+// (ProcessPendingMessages, runtime/pending_messages.h, handles what waits without a loop.)
 
 // The windows of the program that are still open.
 int OpenFormCount();

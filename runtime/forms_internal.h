@@ -9,6 +9,7 @@
 // calls keep their order. `alive` is checked again on the window thread before anything runs, and it
 // only turns false on the window thread, so nothing ever runs against a destroyed window.
 #include "runtime/forms.h"
+#include "runtime/redraw_hold.h"
 
 #include <atomic>
 #include <map>
@@ -76,6 +77,8 @@ void QueueForControl(const std::shared_ptr<ControlState>& c, std::function<void(
 
 // Raises an event of a control (or of the window when `c` is null) on the window thread.
 void Fire(FormState& form, ControlState* c, Event event, EventArgs args);
+// Raises an event under a name that is no control's: a menu item, named by its caption.
+void FireNamed(FormState& form, const Text& name, Event event, EventArgs args);
 
 // Child-window messages that a container (window, tab page, group box, list view) passes on:
 // WM_COMMAND, WM_NOTIFY, WM_HSCROLL, WM_VSCROLL, WM_CTLCOLOR*. True when handled (result set).
@@ -83,16 +86,32 @@ bool HandleContainerMessage(FormState& form, HWND container, UINT msg, WPARAM wp
 
 // True when `thread` is a window thread of this runtime (it has an invoker window).
 bool HasInvoker(DWORD thread);
+// Makes the calling thread's invoker window, once, before its first window.
+void EnsureInvoker();
 
-// The count of holds of a control window's repainting (RedrawHold, runtime/window_thread.h), window
-// thread only: the first hold turns the redraw off, the last one turns it back on, keeps a hidden
-// control hidden and repaints a shown one. SetHeldVisibility changes the visibility that the control
-// gets when its hold ends (it is shown or hidden while held).
-void AcquireRedrawHold(HWND h);
-void ReleaseRedrawHold(HWND h);
-void SetHeldVisibility(HWND h, bool visible);
-// Drops every hold of a window that is going away.
-void ForgetRedrawHolds(HWND h);
+// The window classes of this runtime (registered once, with the common controls, by
+// RegisterWindowClasses) and the procedure put in front of every control window's own.
+inline constexpr wchar_t kFormClass[] = L"QuovantaForm";
+inline constexpr wchar_t kPageClass[] = L"QuovantaPage";
+inline constexpr wchar_t kPictureClass[] = L"QuovantaPicture";
+inline constexpr wchar_t kBrowserHostClass[] = L"QuovantaBrowserHost";
+void RegisterWindowClasses();
+LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
+
+// The window property that carries a control window's name (a global atom).
+inline constexpr char kNameProperty[] = "ControlName";
+
+// The registry of open windows. A window is registered once made and leaves it in its WM_NCDESTROY;
+// UnregisterOpenForm hands back the registry's reference, for the caller to release.
+void RegisterOpenForm(std::shared_ptr<FormState> form);
+std::shared_ptr<FormState> UnregisterOpenForm(const FormState* form);
+// Called as a window goes: ends the thread's RunMessageLoop once no window of the program is open.
+void QuitLoopAfterLastWindow();
+
+// Shows the page `index` of a tab control and hides the others.
+void ShowPage(ControlState& tab, int index);
+
+// (The holds of a control window's repainting are counted in runtime/redraw_hold.h.)
 
 // A hidden list view or list box is not redrawn at all until it is shown: it keeps a hold of its own
 // from the moment it is hidden (or created hidden) to the moment it is shown. (Under Wine every
@@ -123,11 +142,10 @@ void BrowserResize(BrowserSite* site, int width, int height);
 void DestroyBrowser(BrowserSite* site);
 
 // Window texts and menu captions. Windows of this runtime are Unicode windows and their texts go
-// through the wide calls, converted from and to the ANSI code page here (what the A calls do on
-// Windows). Wine's window manager converts the texts of ANSI windows, and menu texts, with a code page
-// of its own that is not always the ANSI one (UTF-8 under a WoW64 Wine), which would garble GBK.
-std::wstring Widen(std::string_view text);
-Text Narrow(const wchar_t* text, std::size_t length);
+// through the wide calls, converted from and to the ANSI code page (Widen, Narrow: runtime/text.h),
+// as the A calls do on Windows. Wine's window manager converts the texts of ANSI windows, and menu
+// texts, with a code page of its own that is not always the ANSI one (UTF-8 under a WoW64 Wine), which
+// would garble GBK.
 Text WindowText(HWND hwnd);
 void SetWindowTextGbk(HWND hwnd, const Text& text);
 

@@ -1,6 +1,6 @@
 // The real platform calls behind the seams, and the switch to a test's implementation.
 #include "runtime/seams.h"
-#include "runtime/forms.h"
+#include "runtime/pending_messages.h"
 
 #include <atomic>
 #include <cstdlib>

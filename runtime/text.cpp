@@ -2,7 +2,10 @@
 // by character, so that a match is only accepted where a character starts.
 #include "runtime/text.h"
 
+#include <algorithm>
 #include <cstring>
+
+#include <windows.h>
 
 namespace {
 
@@ -314,4 +317,42 @@ Text RemoveBlanks(std::string_view s)
         i += len;
     }
     return out;
+}
+
+// --- Conversions to and from UTF-16 ------------------------------------------------------------------
+
+std::wstring WideFromGbk(std::string_view text)
+{
+    if (text.empty())
+        return std::wstring();
+    const int length = static_cast<int>(std::min<std::size_t>(text.size(), 0x7FFFFFFF));
+    const int n = MultiByteToWideChar(936, 0, text.data(), length, nullptr, 0);
+    if (n <= 0)
+        return std::wstring();
+    std::wstring wide(static_cast<std::size_t>(n), L'\0');
+    MultiByteToWideChar(936, 0, text.data(), length, wide.data(), n);
+    return wide;
+}
+
+std::wstring Widen(std::string_view text)
+{
+    if (text.empty())
+        return std::wstring();
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(std::max(n, 0)), L'\0');
+    if (n > 0)
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), n);
+    return wide;
+}
+
+Text Narrow(const wchar_t* text, std::size_t length)
+{
+    if (!text || length == 0)
+        return Text();
+    int wlen = static_cast<int>(length);
+    int n = WideCharToMultiByte(CP_ACP, 0, text, wlen, nullptr, 0, nullptr, nullptr);
+    Text s(static_cast<std::size_t>(std::max(n, 0)), '\0');
+    if (n > 0)
+        WideCharToMultiByte(CP_ACP, 0, text, wlen, s.data(), n, nullptr, nullptr);
+    return s;
 }

@@ -1,5 +1,6 @@
 #pragma once
-// Texts, byte-sets and arrays, and the text operations every part of the programs uses.
+// Texts, byte-sets and arrays, and the text operations every part of the programs uses, conversions
+// to and from UTF-16 among them.
 //
 // A text is a GBK (code page 936) byte string; an absent text is the empty text. Positions are 1-based
 // byte positions and lengths are byte counts. Every search steps over double-byte characters as units,
@@ -60,3 +61,11 @@ Text TrimText(std::string_view s);
 
 // Removes every ASCII blank and ideographic space.
 Text RemoveBlanks(std::string_view s);
+
+// Conversions to and from UTF-16. WideFromGbk reads code page 936 explicitly; Widen and Narrow use the
+// ANSI code page, as the platform's A calls do (the windows' texts go through them, see
+// runtime/forms_internal.h). Bytes that do not convert become what the platform makes of them, never
+// an error; an empty input gives the empty result.
+std::wstring WideFromGbk(std::string_view text);
+std::wstring Widen(std::string_view text);
+Text Narrow(const wchar_t* text, std::size_t length);

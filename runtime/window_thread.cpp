@@ -3,7 +3,6 @@
 #include "runtime/forms_internal.h"
 
 #include <exception>
-#include <unordered_map>
 #include <vector>
 
 namespace {
@@ -64,92 +63,7 @@ bool RunThroughHook(HWND window, DWORD owner, const std::function<void()>& fn)
     return job.done;
 }
 
-// --- Repainting held back -------------------------------------------------------------------------------
-
-struct Hold {
-    int count = 0;
-    bool visible = false;  // the control's own WS_VISIBLE once the hold ends
-};
-
-// The holds of this window thread's controls.
-thread_local std::unordered_map<HWND, Hold> t_holds;
-
-bool OwnVisible(HWND h) { return (GetWindowLongW(h, GWL_STYLE) & WS_VISIBLE) != 0; }
-
 }  // namespace
-
-namespace forms_detail {
-
-void AcquireRedrawHold(HWND h)
-{
-    if (!h)
-        return;
-    Hold& hold = t_holds[h];
-    if (hold.count++ > 0)
-        return;
-    hold.visible = OwnVisible(h);
-    SendMessageW(h, WM_SETREDRAW, FALSE, 0);
-}
-
-void ReleaseRedrawHold(HWND h)
-{
-    auto it = t_holds.find(h);
-    if (it == t_holds.end() || --it->second.count > 0)
-        return;
-    const bool visible = it->second.visible;
-    t_holds.erase(it);
-    if (!IsWindow(h))
-        return;
-    SendMessageW(h, WM_SETREDRAW, TRUE, 0);
-    if (!visible) {
-        // Turning the redraw on marked the window visible without showing it: it stays hidden.
-        LONG style = GetWindowLongW(h, GWL_STYLE);
-        if (style & WS_VISIBLE)
-            SetWindowLongW(h, GWL_STYLE, style & ~WS_VISIBLE);
-    } else {
-        InvalidateRect(h, nullptr, TRUE);
-    }
-}
-
-void SetHeldVisibility(HWND h, bool visible)
-{
-    auto it = t_holds.find(h);
-    if (it != t_holds.end())
-        it->second.visible = visible;
-}
-
-void ForgetRedrawHolds(HWND h) { t_holds.erase(h); }
-
-void HoldWhileHidden(ControlState& c, bool hidden)
-{
-    const bool list = c.spec.kind == ControlKind::ListView || c.spec.kind == ControlKind::ListBox;
-    if (!c.hwnd || !list || c.hiddenHold == hidden)
-        return;
-    c.hiddenHold = hidden;
-    if (hidden) {
-        AcquireRedrawHold(c.hwnd);
-        SetHeldVisibility(c.hwnd, false);
-    } else {
-        SetHeldVisibility(c.hwnd, true);
-        ReleaseRedrawHold(c.hwnd);
-    }
-}
-
-}  // namespace forms_detail
-
-bool RedrawHeld(HWND window, bool* visible)
-{
-    auto it = t_holds.find(window);
-    if (it == t_holds.end())
-        return false;
-    if (visible)
-        *visible = it->second.visible;
-    return true;
-}
-
-RedrawHold::RedrawHold(HWND window) : window_(window) { forms_detail::AcquireRedrawHold(window_); }
-
-RedrawHold::~RedrawHold() { forms_detail::ReleaseRedrawHold(window_); }
 
 bool RunOnWindowThread(HWND window, const std::function<void()>& fn)
 {
@@ -185,7 +99,7 @@ bool WriteBatch(std::initializer_list<Control> lists, const std::function<void()
         for (const Control& c : lists) {
             const auto& s = c.State();
             if (s && s->alive.load() && s->hwnd && s->thread == GetCurrentThreadId()) {
-                forms_detail::AcquireRedrawHold(s->hwnd);
+                AcquireRedrawHold(s->hwnd);
                 held.push_back(s->hwnd);
             }
         }
@@ -194,7 +108,7 @@ bool WriteBatch(std::initializer_list<Control> lists, const std::function<void()
             ~Release()
             {
                 for (auto it = held.rbegin(); it != held.rend(); ++it)
-                    forms_detail::ReleaseRedrawHold(*it);
+                    ReleaseRedrawHold(*it);
             }
         } release{held};
         fn();

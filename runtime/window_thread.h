@@ -9,8 +9,9 @@
 // re-measures part of the control, and under Wine that costs a hundred times the change itself, for a
 // hidden control as well as for a shown one; a call that a worker makes crosses to the window thread
 // as a message of its own on top. A batch is one window-thread step that holds back the repainting of
-// the lists it writes (RedrawHold) and repaints each once at its end.
+// the lists it writes (RedrawHold, runtime/redraw_hold.h) and repaints each once at its end.
 #include "runtime/forms.h"
+#include "runtime/redraw_hold.h"
 
 #include <functional>
 #include <initializer_list>
@@ -26,25 +27,6 @@ bool RunOnWindowThread(HWND window, const std::function<void()>& fn);
 // dead (its window closed, or an unknown name).
 bool RunOnWindowThread(const Control& control, const std::function<void()>& fn);
 
-// Holds back the repainting of one control window (a list view or list box) for as long as it lives,
-// and repaints it once at the end. Window thread only. Holds of one window nest: the outermost one
-// ends the hold. A control that was hidden stays hidden (turning a window's redraw back on marks it
-// visible; the hold takes that mark away again), and Control::Visible reads the visibility it will
-// have once the hold ends.
-class RedrawHold {
-public:
-    explicit RedrawHold(HWND window);
-    ~RedrawHold();
-    RedrawHold(const RedrawHold&) = delete;
-    RedrawHold& operator=(const RedrawHold&) = delete;
-
-private:
-    HWND window_;
-};
-
-// True while `window` has a RedrawHold (or the hold of a worker's burst of writes); `visible` then
-// receives the visibility it has once the hold ends. Window thread only.
-bool RedrawHeld(HWND window, bool* visible = nullptr);
 
 // A batch: runs `fn` on the window thread of the first control, with the repainting of every control
 // in `lists` held for the whole step. All controls must belong to windows of that thread. False, and

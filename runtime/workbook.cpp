@@ -3,7 +3,6 @@
 #include "runtime/little_endian.h"
 
 #include "runtime/compound_file.h"
-#include "runtime/database.h"
 
 #include <windows.h>
 
