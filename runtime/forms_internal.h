@@ -111,6 +111,16 @@ void QuitLoopAfterLastWindow();
 // Shows the page `index` of a tab control and hides the others.
 void ShowPage(ControlState& tab, int index);
 
+// A list view's rows and cells in report mode (controls_list_view.cpp), window thread. A cell out of
+// range reads as the empty text; InsertListRow appends at -1 or past the end and gives the new row's
+// index (-1 when the list takes none); SelectRow with a row out of range leaves no row selected.
+int ListRows(HWND list);
+int ListColumns(HWND list);
+Text CellText(const ControlState& c, int row, int column);
+int InsertListRow(HWND list, int position, const Text& text);
+int FirstSelected(HWND list);
+void SelectRow(HWND list, int row);
+
 // (The holds of a control window's repainting are counted in runtime/redraw_hold.h.)
 
 // A hidden list view or list box is not redrawn at all until it is shown: it keeps a hold of its own
