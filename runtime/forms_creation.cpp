@@ -89,9 +89,15 @@ private:
         case ControlKind::EditBox:
             return Window(WS_EX_CLIENTEDGE, L"EDIT", s.caption, ES_AUTOHSCROLL | ES_LEFT | WS_TABSTOP, c, parent);
         case ControlKind::ComboBox:
-            return MakeComboBox(c, parent);
+            // The height of a drop-down list is that of its closed box; the list opens below it.
+            return WithItems(c,
+                             Window(0, L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, c, parent, 200),
+                             CB_ADDSTRING, CB_SETCURSEL);
         case ControlKind::ListBox:
-            return MakeListBox(c, parent);
+            return WithItems(c,
+                             Window(WS_EX_CLIENTEDGE, L"LISTBOX", "",
+                                    LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP, c, parent),
+                             LB_ADDSTRING, LB_SETCURSEL);
         case ControlKind::ListView:
             return MakeListView(c, parent);
         case ControlKind::DatePicker:
@@ -152,25 +158,12 @@ private:
         return h;
     }
 
-    HWND MakeComboBox(ControlState& c, HWND parent)
+    // A drop-down list or list box (its window `h`) gets the declared items and selection.
+    static HWND WithItems(const ControlState& c, HWND h, UINT addString, UINT setSelection)
     {
-        const ControlSpec& s = c.spec;
-        // The height of a drop-down list is that of its closed box; the list opens below it.
-        HWND h = Window(0, L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP, c, parent, 200);
-        for (auto& item : s.items)
-            SendMessageA(h, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-        SendMessageA(h, CB_SETCURSEL, s.selection, 0);
-        return h;
-    }
-
-    HWND MakeListBox(ControlState& c, HWND parent)
-    {
-        const ControlSpec& s = c.spec;
-        HWND h = Window(WS_EX_CLIENTEDGE, L"LISTBOX", "", LBS_NOTIFY | LBS_NOINTEGRALHEIGHT | WS_VSCROLL | WS_TABSTOP,
-                        c, parent);
-        for (auto& item : s.items)
-            SendMessageA(h, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
-        SendMessageA(h, LB_SETCURSEL, s.selection, 0);
+        for (auto& item : c.spec.items)
+            SendMessageA(h, addString, 0, reinterpret_cast<LPARAM>(item.c_str()));
+        SendMessageA(h, setSelection, c.spec.selection, 0);
         return h;
     }
 
