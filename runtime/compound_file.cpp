@@ -76,7 +76,8 @@ void MakeUnusedEntry(unsigned char* e)
     Put32(e + 76, kNoStream);
 }
 
-// The directory sector: the root storage (whose data is the mini stream), the stream, two unused.
+// The directory sector: the root storage (whose data would be the mini stream: none here), the stream,
+// two unused.
 void MakeDirectory(unsigned char* d, const std::wstring& streamName, std::uint32_t rootStart, std::uint32_t rootSize,
                    std::uint32_t streamStart, std::uint32_t streamSize)
 {
