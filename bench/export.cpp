@@ -181,37 +181,56 @@ std::string UnixPath(const Text& path)
 }
 
 // Seconds for `libreoffice --headless --convert-to xls` of the CSV into Folder(), or a negative value:
-// -1 when LibreOffice is not installed, -2 when it cannot be started from here, -3 when it wrote no
-// workbook. It runs with a profile of its own below Folder() (as root under CI there is no HOME to keep
-// one in, and a LibreOffice already running with the default one would take the conversion over).
+// -1 when LibreOffice is not installed, -2 when it cannot be started from here or does not end within
+// ten minutes, -3 when it fails or writes no workbook. It runs with a profile of its own below
+// Folder(): as root under CI there is no HOME to keep one in, and a LibreOffice already running with
+// the default one would take the conversion over.
+//
+// Wine starts a Linux program without a process handle to wait on, so LibreOffice runs inside
+// /bin/sh, which then moves a marker file holding its exit code into place; the marker is watched for.
 double LibreOfficeSeconds(const Text& csv)
 {
     const char* office = nullptr;
-    for (const char* candidate : {"Z:\\usr\\bin\\libreoffice", "Z:\\usr\\bin\\soffice"}) {
-        if (GetFileAttributesA(candidate) != INVALID_FILE_ATTRIBUTES) {
+    for (const char* candidate : {"/usr/bin/libreoffice", "/usr/bin/soffice"}) {
+        if (GetFileAttributesA(("Z:" + std::string(candidate)).c_str()) != INVALID_FILE_ATTRIBUTES) {
             office = candidate;
             break;
         }
     }
-    if (!office) return -1;
+    if (!office || GetFileAttributesA("Z:\\bin\\sh") == INVALID_FILE_ATTRIBUTES) return -1;
     const std::string source = UnixPath(csv);
     std::string folder = UnixPath(Folder());
     while (!folder.empty() && folder.back() == '/') folder.pop_back();
     if (source.empty() || folder.empty()) return -2;
     const Text workbook = csv.substr(0, csv.size() - 4) + ".xls";
+    const Text marker = Folder() + "libreoffice.done";
     DeleteFileA(workbook.c_str());
-    std::string command = std::string(office) + " -env:UserInstallation=file://" + folder +
-                          "/libreoffice-profile --headless --norestore --infilter=CSV:44,34,76,1 --convert-to xls "
-                          "--outdir \"" + folder + "\" \"" + source + "\"";
+    DeleteFileA(marker.c_str());
+    const std::string unixMarker = folder + "/libreoffice.done";
+    std::string command = "Z:\\bin\\sh -c \"" + std::string(office) + " -env:UserInstallation=file://" + folder +
+                          "/libreoffice-profile --headless --norestore --infilter=CSV:44,34,76,1 --convert-to xls"
+                          " --outdir '" + folder + "' '" + source + "' >/dev/null 2>&1; echo $? > '" + unixMarker +
+                          ".tmp'; mv '" + unixMarker + ".tmp' '" + unixMarker + "'\"";
     STARTUPINFOA si{sizeof si};
     PROCESS_INFORMATION pi{};
     const double start = Now();
     if (!CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return -2;
-    WaitForSingleObject(pi.hProcess, INFINITE);
+    if (pi.hThread) CloseHandle(pi.hThread);
+    if (pi.hProcess) CloseHandle(pi.hProcess);
+    while (GetFileAttributesA(marker.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        if (Now() - start > 600) return -2;
+        Sleep(1);
+    }
     const double seconds = Now() - start;
-    CloseHandle(pi.hThread);
-    CloseHandle(pi.hProcess);
-    return GetFileAttributesA(workbook.c_str()) == INVALID_FILE_ATTRIBUTES ? -3 : seconds;
+    char code[16] = {};
+    HANDLE h = CreateFileA(marker.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD got = 0;
+    if (h != INVALID_HANDLE_VALUE) {
+        ReadFile(h, code, sizeof code - 1, &got, nullptr);
+        CloseHandle(h);
+    }
+    const bool converted = got > 0 && code[0] == '0' && GetFileAttributesA(workbook.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return converted ? seconds : -3;
 }
 
 }  // namespace
@@ -247,7 +266,7 @@ int main(int argc, char** argv)
         std::printf("libreoffice --convert-to xls: skipped, %s\n",
                     first == -1   ? "LibreOffice is not installed"
                     : first == -2 ? "it cannot be started from here"
-                                  : "it wrote no workbook");
+                                  : "it failed to convert");
         return 0;
     }
     std::printf("beside libreoffice --headless --convert-to xls of the same rows as CSV (a process each)\n");
