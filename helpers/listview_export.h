@@ -13,8 +13,9 @@
 //     SELECT * INTO [Excel 8.0;Database=C:\out\成交量.xls].[Sheet1] FROM tmp
 //
 // It runs on the window thread of the list view (a call from another thread is carried there), reads
-// the cells there in one pass and pumps no messages. The workbook replaces an existing file only once
-// it is complete: a failed export leaves the file that was there untouched.
+// the cells there in one pass and pumps no messages. The workbook is written beside its file and
+// replaces it only at the commit, once it is complete: a failed export, at whatever step, leaves the
+// file that was there untouched. The temporary database itself is refused as the workbook file.
 #include "runtime/forms.h"
 #include "runtime/text.h"
 

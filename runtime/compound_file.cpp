@@ -8,9 +8,8 @@
 namespace {
 
 constexpr std::uint32_t kSectorSize = 512;
-constexpr std::uint32_t kMiniSectorSize = 64;
 constexpr std::uint32_t kMiniStreamCutoff = 4096;
-constexpr std::uint32_t kEntriesPerSector = kSectorSize / 4;  // FAT, mini FAT and DIFAT entries
+constexpr std::uint32_t kEntriesPerSector = kSectorSize / 4;  // FAT and DIFAT entries
 constexpr std::uint32_t kHeaderDifatEntries = 109;
 constexpr std::uint32_t kDifatEntriesPerSector = kEntriesPerSector - 1;  // the last one chains
 
@@ -77,7 +76,8 @@ void MakeUnusedEntry(unsigned char* e)
     Put32(e + 76, kNoStream);
 }
 
-// The directory sector: the root storage (whose data is the mini stream), the stream, two unused.
+// The directory sector: the root storage (whose data would be the mini stream: none here), the stream,
+// two unused.
 void MakeDirectory(unsigned char* d, const std::wstring& streamName, std::uint32_t rootStart, std::uint32_t rootSize,
                    std::uint32_t streamStart, std::uint32_t streamSize)
 {
@@ -124,8 +124,7 @@ bool CompoundStreamWriter::Write(const void* data, std::size_t size)
     const unsigned char* p = static_cast<const unsigned char*>(data);
     buffer_.insert(buffer_.end(), p, p + size);
     size_ += static_cast<std::uint32_t>(size);
-    // A stream that stays below the cutoff never reaches the file before Finish.
-    if (buffer_.size() >= kFlushSize && size_ >= kMiniStreamCutoff && !Flush())
+    if (buffer_.size() >= kFlushSize && !Flush())
         failed_ = true;
     return !failed_;
 }
@@ -156,53 +155,18 @@ bool CompoundStreamWriter::Finish()
 {
     if (failed_)
         return false;
-    const bool ok = size_ < kMiniStreamCutoff ? FinishSmall() : FinishLarge();
-    if (!ok)
+    if (size_ < kMiniStreamCutoff) {
+        const std::size_t fill = kMiniStreamCutoff - size_;
+        buffer_.insert(buffer_.end(), fill, 0);
+        size_ = kMiniStreamCutoff;
+    }
+    if (!FinishSectors())
         failed_ = true;
-    return ok;
+    return !failed_;
 }
 
-// Below the cutoff: directory (sector 0), mini FAT (1), the mini stream (2 ...), the FAT (last).
-bool CompoundStreamWriter::FinishSmall()
-{
-    const std::uint32_t miniSectors = CeilDiv(size_, kMiniSectorSize);
-    const std::uint32_t miniStreamSize = miniSectors * kMiniSectorSize;
-    const std::uint32_t containerSectors = CeilDiv(miniStreamSize, kSectorSize);
-    const bool hasMini = miniSectors > 0;
-    const std::uint32_t directory = 0;
-    const std::uint32_t miniFat = hasMini ? 1 : kEndOfChain;
-    const std::uint32_t firstContainer = hasMini ? 2 : kEndOfChain;
-    const std::uint32_t fat = hasMini ? 2 + containerSectors : 1;
-    const std::uint32_t totalSectors = fat + 1;
-
-    std::vector<unsigned char> file(static_cast<std::size_t>(totalSectors + 1) * kSectorSize, 0);
-    unsigned char* sector0 = file.data() + kSectorSize;
-    auto sector = [&](std::uint32_t i) { return sector0 + static_cast<std::size_t>(i) * kSectorSize; };
-
-    MakeHeader(file.data(), 1, directory, miniFat, hasMini ? 1 : 0, kEndOfChain, 0, fat);
-    MakeDirectory(sector(directory), name_, firstContainer, miniStreamSize, hasMini ? 0 : kEndOfChain, size_);
-    if (hasMini) {
-        unsigned char* mf = sector(1);
-        for (std::uint32_t i = 0; i < kEntriesPerSector; ++i)
-            Put32(mf + 4 * i, i + 1 < miniSectors ? i + 1 : i + 1 == miniSectors ? kEndOfChain : kFreeSect);
-        std::memcpy(sector(firstContainer), buffer_.data(), size_);
-    }
-    unsigned char* f = sector(fat);
-    for (std::uint32_t i = 0; i < kEntriesPerSector; ++i) {
-        std::uint32_t v = kFreeSect;
-        if (i == directory || (hasMini && i == 1))
-            v = kEndOfChain;
-        else if (hasMini && i >= firstContainer && i < firstContainer + containerSectors)
-            v = i + 1 < firstContainer + containerSectors ? i + 1 : kEndOfChain;
-        else if (i == fat)
-            v = kFatSect;
-        Put32(f + 4 * i, v);
-    }
-    return WriteAt(0, file.data(), file.size());
-}
-
-// At or above the cutoff: the stream (sectors 0 ...), the directory, the FAT, the DIFAT.
-bool CompoundStreamWriter::FinishLarge()
+// The stream (sectors 0 ...), the directory, the FAT, the DIFAT.
+bool CompoundStreamWriter::FinishSectors()
 {
     // The stream's last sector is filled up with zeros.
     const std::uint32_t streamSectors = CeilDiv(size_, kSectorSize);

@@ -1,6 +1,7 @@
 // The database control's engine (see database.h).
 #include "runtime/database.h"
 #include "runtime/database_file.h"
+#include "runtime/files.h"
 #include "runtime/workbook.h"
 
 #include <windows.h>
@@ -153,6 +154,12 @@ struct DatabaseState {
     bool inTransaction = false;
     std::vector<std::shared_ptr<Table>> tablesAtBegin;
     std::vector<std::pair<std::shared_ptr<Table>, std::size_t>> rowsAtBegin;
+    // The workbooks of the transaction's SELECT INTOs, written beside their targets and moved into
+    // place at the commit, in the order of the statements.
+    std::vector<WorkbookFile> workbooks;
+    // A commit wrote the file but could not place every workbook: the file is ahead of the open
+    // transaction until a commit succeeds, and is written again when the transaction is dropped.
+    bool fileAhead = false;
 
     // The column order of the last insert's name list, kept while the same list comes again.
     const Table* insertTable = nullptr;
@@ -371,10 +378,18 @@ bool DatabaseState::SelectInto(std::string_view statement)
     const std::shared_ptr<Table> t = Find(source);
     if (!t)
         return Fail("no such table");
-    const std::wstring path = WideFromGbk(file);
-    if (path.empty() || path.find(L'\0') != std::wstring::npos)
+    const std::wstring workbookPath = WideFromGbk(file);
+    if (workbookPath.empty() || workbookPath.find(L'\0') != std::wstring::npos)
         return Fail("not a workbook file");
-    return WriteWorkbookFile(path, sheet, TableSheet(*t), error);
+    if (IsSameFile(workbookPath, path))
+        return Fail("the workbook file is the database file");
+    if (!inTransaction)
+        return WriteWorkbookFile(workbookPath, sheet, TableSheet(*t), error);
+    WorkbookFile workbook;
+    if (!workbook.Write(workbookPath, sheet, TableSheet(*t), error))
+        return false;
+    workbooks.push_back(std::move(workbook));
+    return true;
 }
 
 // --- Public ---------------------------------------------------------------------------------------------
@@ -561,13 +576,21 @@ bool DatabaseConnection::CommitTransaction()
 {
     DatabaseState& s = *state_;
     bool ok = false;
-    if (!s.open || !s.inTransaction)
+    if (!s.open || !s.inTransaction) {
         s.error = "no transaction is open";
-    else if (WriteDatabaseFile(s.path, s.tables, s.error)) {
+    } else if (WriteDatabaseFile(s.path, s.tables, s.error)) {
+        // The workbooks replace their targets only now; one that cannot stays with the transaction.
+        std::size_t placed = 0;
+        while (placed < s.workbooks.size() && s.workbooks[placed].Place(s.error))
+            ++placed;
+        s.workbooks.erase(s.workbooks.begin(), s.workbooks.begin() + static_cast<std::ptrdiff_t>(placed));
+        s.fileAhead = !s.workbooks.empty();
+        ok = !s.fileAhead;
+    }
+    if (ok) {
         s.inTransaction = false;
         s.tablesAtBegin.clear();
         s.rowsAtBegin.clear();
-        ok = true;
     }
     Report(DatabaseCall::Commit, {}, ok);
     return ok;
@@ -578,6 +601,7 @@ void DatabaseConnection::RollbackTransaction()
     DatabaseState& s = *state_;
     if (!s.inTransaction)
         return;
+    s.workbooks.clear();  // deleted, their targets untouched
     for (auto& [table, rows] : s.rowsAtBegin)
         table->Truncate(rows);
     s.tables = std::move(s.tablesAtBegin);
@@ -585,6 +609,11 @@ void DatabaseConnection::RollbackTransaction()
     s.rowsAtBegin.clear();
     s.inTransaction = false;
     s.insertTable = nullptr;
+    if (s.fileAhead) {
+        Text ignored;
+        WriteDatabaseFile(s.path, s.tables, ignored);
+        s.fileAhead = false;
+    }
 }
 
 bool DatabaseConnection::InTransaction() const { return state_->inTransaction; }

@@ -25,9 +25,10 @@
 //
 // The SELECT INTO writes the table as the one sheet of a new workbook file (BIFF8 in a compound
 // file, see runtime/workbook.h): the column names as the first row, then the rows. It refuses a table
-// of more than 65,535 rows or 256 columns and a text of more than 32,767 characters; the workbook is
-// written beside its target under a temporary name and moved over the target only once it is
-// complete, so a failed statement leaves whatever file was there untouched.
+// of more than 65,535 rows or 256 columns and a text of more than 32,767 characters, and refuses the
+// connection's own database file as the workbook file. The workbook is written beside its target under
+// a temporary name and moved over the target only once it is complete: at once outside a transaction,
+// at the commit inside one (a transaction dropped, or a commit that fails, leaves the target as it was).
 #include "runtime/forms.h"
 #include "runtime/text.h"
 
@@ -97,10 +98,12 @@ public:
     bool Execute(std::string_view statement);
     // One transaction at a time: false when one is already open (or the connection is not).
     bool BeginTransaction();
-    // Writes the transaction's changes into the file; false without a transaction or when the file
-    // cannot be written (the changes stay in the connection's transaction then).
+    // Writes the transaction's changes into the file, then moves the workbooks of its SELECT INTOs over
+    // their targets. False without a transaction, when the file cannot be written or when a workbook
+    // cannot be moved into place: the transaction then stays open with its changes and the workbooks
+    // not yet placed, and its targets are as they were.
     bool CommitTransaction();
-    // Drops the changes made since BeginTransaction.
+    // Drops the changes made since BeginTransaction and the workbooks not yet placed.
     void RollbackTransaction();
     bool InTransaction() const;
 

@@ -34,6 +34,38 @@ private:
 
 constexpr DWORD kChunk = 1u << 20;
 
+// The full path of `path`, in its long form when it exists; empty when it is no path.
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return std::wstring();
+    std::wstring full(needed, L'\0');
+    const DWORD got = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (got == 0 || got >= needed)
+        return std::wstring();
+    full.resize(got);
+    const DWORD longNeeded = GetLongPathNameW(full.c_str(), nullptr, 0);
+    if (longNeeded > 0) {
+        std::wstring longForm(longNeeded, L'\0');
+        const DWORD n = GetLongPathNameW(full.c_str(), longForm.data(), longNeeded);
+        if (n > 0 && n < longNeeded) {
+            longForm.resize(n);
+            return longForm;
+        }
+    }
+    return full;
+}
+
+// The volume and index of an existing file, read without access to its contents (so also while
+// another handle holds it exclusively).
+bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    FileHandle f(CreateFileW(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    return f.valid() && GetFileInformationByHandle(f.get(), &info);
+}
+
 }  // namespace
 
 bool ReadWholeFile(const Text& path, ByteSet& out)
@@ -100,6 +132,20 @@ bool FileExists(const Text& path)
 bool DeleteFileAt(const Text& path)
 {
     return !path.empty() && DeleteFileA(path.c_str()) != 0;
+}
+
+bool IsSameFile(const std::wstring& a, const std::wstring& b)
+{
+    if (a.empty() || b.empty())
+        return false;
+    BY_HANDLE_FILE_INFORMATION x{}, y{};
+    if (FileIdentity(a, x) && FileIdentity(b, y))
+        return x.dwVolumeSerialNumber == y.dwVolumeSerialNumber && x.nFileIndexHigh == y.nFileIndexHigh &&
+               x.nFileIndexLow == y.nFileIndexLow;
+    const std::wstring fa = FullPath(a), fb = FullPath(b);
+    return !fa.empty() && !fb.empty() &&
+           CompareStringOrdinal(fa.c_str(), static_cast<int>(fa.size()), fb.c_str(), static_cast<int>(fb.size()),
+                                TRUE) == CSTR_EQUAL;
 }
 
 Text ProgramDirectory()

@@ -9,6 +9,10 @@ bool WriteWholeFile(const Text& path, const void* data, std::size_t size);
 inline bool WriteWholeFile(const Text& path, const ByteSet& data) { return WriteWholeFile(path, data.data(), data.size()); }
 bool FileExists(const Text& path);
 bool DeleteFileAt(const Text& path);
+// Whether two paths (UTF-16) name one file: the same file of the same volume when both exist, so that
+// a short name, another letter case or another link counts too; otherwise the same full path without
+// regard to letter case.
+bool IsSameFile(const std::wstring& a, const std::wstring& b);
 
 // The directory of the running program file, without a trailing backslash.
 Text ProgramDirectory();

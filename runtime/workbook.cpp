@@ -461,9 +461,34 @@ bool MakeSheetName(std::string_view given, std::wstring& sheet)
     return true;
 }
 
-bool WriteWorkbookFile(const std::wstring& target, const std::wstring& sheetName, const WorkbookTable& table,
-                       Text& error)
+WorkbookFile::WorkbookFile(WorkbookFile&& other) noexcept
+    : target_(std::move(other.target_)), temporary_(std::move(other.temporary_))
 {
+    other.temporary_.clear();
+}
+
+WorkbookFile& WorkbookFile::operator=(WorkbookFile&& other) noexcept
+{
+    if (this != &other) {
+        Drop();
+        target_ = std::move(other.target_);
+        temporary_ = std::move(other.temporary_);
+        other.temporary_.clear();
+    }
+    return *this;
+}
+
+void WorkbookFile::Drop()
+{
+    if (!temporary_.empty())
+        DeleteFileW(temporary_.c_str());
+    temporary_.clear();
+}
+
+bool WorkbookFile::Write(const std::wstring& target, const std::wstring& sheetName, const WorkbookTable& table,
+                         Text& error)
+{
+    Drop();
     if (table.ColumnCount() == 0) {
         error = "the table has no column";
         return false;
@@ -530,11 +555,32 @@ bool WriteWorkbookFile(const std::wstring& target, const std::wstring& sheetName
         error = "the workbook cannot be written";
         ok = false;
     }
-    if (ok && !MoveFileExW(temporary.c_str(), full.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        error = "the workbook file cannot be replaced";
-        ok = false;
-    }
-    if (!ok)
+    if (!ok) {
         DeleteFileW(temporary.c_str());
-    return ok;
+        return false;
+    }
+    target_ = std::move(full);
+    temporary_ = std::move(temporary);
+    return true;
+}
+
+bool WorkbookFile::Place(Text& error)
+{
+    if (temporary_.empty()) {
+        error = "no workbook is written";
+        return false;
+    }
+    if (!MoveFileExW(temporary_.c_str(), target_.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        error = "the workbook file cannot be replaced";
+        return false;
+    }
+    temporary_.clear();
+    return true;
+}
+
+bool WriteWorkbookFile(const std::wstring& target, const std::wstring& sheetName, const WorkbookTable& table,
+                       Text& error)
+{
+    WorkbookFile file;
+    return file.Write(target, sheetName, table, error) && file.Place(error);
 }

@@ -33,9 +33,33 @@ public:
 // quote at either end replaced by "_", cut to 31 characters. False when nothing is left.
 bool MakeSheetName(std::string_view given, std::wstring& sheet);
 
-// Writes the workbook to `target` (a path in UTF-16): first under a temporary name in the target's
-// folder, then moved over the target, which is replaced only when the whole workbook has been
-// written. False, with the reason in `error`, when a limit above is passed, the table has no column,
-// or the file cannot be written; the target is then left as it was.
+// A workbook written under a temporary name in its target's folder and not yet in place: Place moves
+// it over the target, which is replaced only then; Drop (and the destructor of one not placed)
+// deletes it, so the target stays as it was.
+class WorkbookFile {
+public:
+    WorkbookFile() = default;
+    ~WorkbookFile() { Drop(); }
+    WorkbookFile(WorkbookFile&& other) noexcept;
+    WorkbookFile& operator=(WorkbookFile&& other) noexcept;
+    WorkbookFile(const WorkbookFile&) = delete;
+    WorkbookFile& operator=(const WorkbookFile&) = delete;
+
+    // Writes the whole workbook beside `target` (a path in UTF-16). False, with the reason in `error`
+    // and nothing left behind, when a limit above is passed, the table has no column, the target is a
+    // folder, or the file cannot be written.
+    bool Write(const std::wstring& target, const std::wstring& sheetName, const WorkbookTable& table, Text& error);
+    // Moves the written workbook over the target. False (with `error`) when it cannot: the workbook
+    // then stays written, to be placed again or dropped.
+    bool Place(Text& error);
+    void Drop();
+    bool IsWritten() const { return !temporary_.empty(); }
+
+private:
+    std::wstring target_;     // the target's full path
+    std::wstring temporary_;  // the written workbook; empty when none is
+};
+
+// Write and Place in one: the target is replaced only by a whole workbook.
 bool WriteWorkbookFile(const std::wstring& target, const std::wstring& sheetName, const WorkbookTable& table,
                        Text& error);

@@ -13,6 +13,9 @@ die() { echo "setup: $*" >&2; exit 1; }
 
 packages=(g++-mingw-w64-i686-posix xvfb xauth libz-mingw-w64-dev cmake googletest
           fonts-wqy-zenhei dpkg-dev x11-utils imagemagick python3 python3-xlrd lame locales unicode-data)
+# LibreOffice reads the exported workbooks back (tests/export/read_workbooks.py) and is the
+# export benchmark's comparison.
+packages+=(libreoffice-calc-nogui)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -213,14 +213,19 @@ TEST_F(DealListTest, AFailedExportHidesThePanelAndWarns)
     ScratchFolder scratch("deal-failure");
     Deals({{"A", {"1", "1元"}}});
     seams_test::FileDialogRecorder dialog;
-    dialog.Choose(scratch / "missing\\成交量.xls");
-    form.Raise("成交信息导出Excel", Event::Click);
-    const auto calls = boxes.Calls();
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0].text, "导出失败！");
-    EXPECT_EQ(calls[0].title, "警告");
-    EXPECT_EQ(calls[0].style & MB_TYPEMASK, static_cast<unsigned>(MB_OK));
-    EXPECT_FALSE(form.Control("分组框2").Visible());
+    // A folder that does not exist, and the export's own temporary database.
+    const Text choices[] = {scratch / "missing\\成交量.xls", TemporaryDatabasePath(TemporaryFolder())};
+    for (const Text& choice : choices) {
+        dialog.Choose(choice);
+        const std::size_t before = boxes.Calls().size();
+        form.Raise("成交信息导出Excel", Event::Click);
+        const auto calls = boxes.Calls();
+        ASSERT_EQ(calls.size(), before + 1) << choice;
+        EXPECT_EQ(calls.back().text, "导出失败！") << choice;
+        EXPECT_EQ(calls.back().title, "警告");
+        EXPECT_EQ(calls.back().style & MB_TYPEMASK, static_cast<unsigned>(MB_OK));
+        EXPECT_FALSE(form.Control("分组框2").Visible());
+    }
 }
 
 TEST(DealListCommands, SortKindsFileNamesAndSheet)

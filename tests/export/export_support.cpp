@@ -149,6 +149,27 @@ std::string ReadFileText(const Text& path)
 
 bool FileThere(const Text& path) { return GetFileAttributesW(Wide(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
+bool TemporaryWorkbookLeft(const Text& folder)
+{
+    WIN32_FIND_DATAW found;
+    HANDLE h = FindFirstFileW(Wide(folder + "~xls*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(h);
+    return true;
+}
+
+HeldFile::HeldFile(const Text& path)
+    : handle_(CreateFileW(Wide(path).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr))
+{
+}
+
+HeldFile::~HeldFile()
+{
+    if (handle_ != INVALID_HANDLE_VALUE)
+        CloseHandle(handle_);
+}
+
 Form LoadListWindow(const std::vector<ColumnSpec>& columns, bool visible)
 {
     WindowLayout w{"导出测试", {40, 40, 900, 560}, visible, {}};

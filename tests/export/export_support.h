@@ -43,6 +43,22 @@ private:
 bool WriteFileText(const Text& path, const std::string& bytes);
 std::string ReadFileText(const Text& path);
 bool FileThere(const Text& path);
+// Whether a workbook being written (a "~xls*.tmp" file) was left in `folder` (ending with a backslash).
+bool TemporaryWorkbookLeft(const Text& folder);
+
+// An existing file held open with nothing shared, as another program may hold it: while it is held
+// the file cannot be written, and no other file can be moved over it.
+class HeldFile {
+public:
+    explicit HeldFile(const Text& path);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    bool IsHeld() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
 
 // A window holding the list view 列表 (the given columns), the progress bar 进度条 and the export
 // panel 分组框 around it; loaded on the test thread.

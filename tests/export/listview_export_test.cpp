@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <mutex>
 
 using namespace export_test;
@@ -227,6 +228,12 @@ TEST_F(ListExportTest, FailuresReturnFalseAndKeepTheFileThatWasThere)
     EXPECT_EQ(OpenFormCount(), forms) << "the helper window goes after a failure too";
     EXPECT_EQ(ReadFileText(kept), old);
 
+    // The temporary database itself: refused, and still a database afterwards.
+    const Text database = TemporaryDatabasePath(TemporaryFolder());
+    EXPECT_FALSE(ExportListViewToExcel(Request(database, {0})));
+    DatabaseConnection db;
+    EXPECT_TRUE(db.Open(ExportConnectText(database)));
+
     // A temporary folder that cannot be written: the template never gets there.
     char savedTmp[MAX_PATH] = {}, savedTemp[MAX_PATH] = {};
     const bool hadTmp = GetEnvironmentVariableA("TMP", savedTmp, sizeof savedTmp) > 0;
@@ -240,6 +247,29 @@ TEST_F(ListExportTest, FailuresReturnFalseAndKeepTheFileThatWasThere)
     EXPECT_FALSE(written);
     EXPECT_TRUE(calls.Get().empty()) << "no connection is opened";
     EXPECT_EQ(ReadFileText(kept), old);
+}
+
+TEST_F(ListExportTest, ACommitThatFailsKeepsTheFileThatWasThere)
+{
+    ScratchFolder scratch("export-commit");
+    const Text kept = scratch / "kept.xls";
+    const std::string old = "the workbook of yesterday";
+    ASSERT_TRUE(WriteFileText(kept, old));
+    Load({{"序号", 40}, {"名称", 80}}, {{"1", "甲"}, {"2", "乙"}});
+    // Once the workbook is written, another program takes hold of the temporary database.
+    const Text database = TemporaryDatabasePath(TemporaryFolder());
+    std::unique_ptr<HeldFile> held;
+    const DatabaseCallWatcher previous = SetDatabaseCallWatcher([&](const DatabaseCall& call) {
+        if (call.kind == DatabaseCall::Execute && call.ok && call.text.rfind("SELECT", 0) == 0)
+            held = std::make_unique<HeldFile>(database);
+    });
+    const bool written = ExportListViewToExcel(Request(kept));
+    SetDatabaseCallWatcher(previous);
+    ASSERT_TRUE(held && held->IsHeld());
+    held.reset();
+    EXPECT_FALSE(written);
+    EXPECT_EQ(ReadFileText(kept), old);
+    EXPECT_FALSE(TemporaryWorkbookLeft(scratch.Path()));
 }
 
 TEST_F(ListExportTest, SixtyFiveThousandFiveHundredThirtySixRowsFail)

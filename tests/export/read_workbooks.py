@@ -8,19 +8,24 @@ code page 936 (GBK): the sheet name, then each row after a 0x1E byte, its cells 
 Each workbook is checked three ways:
 
 - its structure, read here byte by byte: the compound file (version 3, 512-byte sectors, mini-stream
-  cutoff 4,096, a Workbook stream below 4,096 bytes in the mini stream, DIFAT sectors past 109 FAT
-  sectors, every chain exactly as long as its data, no sector used twice or left over) and the BIFF8
-  records (the globals and the sheet in their order, CODEPAGE 1200, at least 16 XF, the BOUNDSHEET
-  offset, the SST with its CONTINUE records: no record over 8,224 bytes, no string header split, a
-  continued string repeating its option byte; EXTSST, DIMENSIONS, one LABELSST per cell);
+  cutoff 4,096, a Workbook stream of at least 4,096 bytes in regular sectors and no mini stream, as the
+  common writers do, DIFAT sectors past 109 FAT sectors, every chain exactly as long as its data, no
+  sector used twice or left over) and the BIFF8 records (the globals and the sheet in their order,
+  CODEPAGE 1200, at least 16 XF, the BOUNDSHEET offset, the SST with its CONTINUE records: no record
+  over 8,224 bytes, no string header split, a continued string repeating its option byte; EXTSST,
+  DIMENSIONS, one LABELSST per cell; after the sheet's EOF only the zeros that fill a shorter stream up
+  to 4,096 bytes);
 - by python3-xlrd: the one sheet, its name and every cell;
-- by LibreOffice (libreoffice --headless --convert-to csv) where it is installed; skipped otherwise.
+- by LibreOffice (libreoffice --headless --convert-to csv), with a profile of its own in a scratch
+  folder, so that it runs as root without HOME and beside another LibreOffice.
 
-Debian's python3-xlrd is installed for /usr/bin/python3, which is why this script names it.
+Debian's python3-xlrd is installed for /usr/bin/python3, which is why this script names it; it and
+LibreOffice (libreoffice-calc-nogui) are installed by scripts/setup.sh, and a run without either fails.
 """
 import csv
 import math
 import os
+import pathlib
 import shutil
 import struct
 import subprocess
@@ -131,41 +136,33 @@ def read_compound(data):
     check(workbook[7] == 0, "a version-3 stream size has no high half")
     size = workbook[6]
 
-    mini_fat_sectors = chain(first_mini_fat, fat, sectors, "mini FAT", used) if mini_fat_count else []
-    check(len(mini_fat_sectors) == mini_fat_count, "mini FAT length")
-    mini_fat = []
-    for s in mini_fat_sectors:
-        mini_fat.extend(struct.unpack("<128I", sector(s)))
-    container_sectors = chain(root[5], fat, sectors, "mini stream", used) if root[6] else []
-    check(len(container_sectors) == math.ceil(root[6] / 512), "the mini stream's chain is not ceil(size/512)")
-    container = b"".join(sector(s) for s in container_sectors)
-
-    if size < 4096:
-        check(size > 0, "an empty Workbook stream")
-        minis = chain(workbook[5], mini_fat, root[6] // 64, "Workbook (mini)", {})
-        check(len(minis) == math.ceil(size / 64), "Workbook mini chain %d, not ceil(%d/64)" % (len(minis), size))
-        stream = b"".join(container[m * 64:(m + 1) * 64] for m in minis)[:size]
-        in_mini = True
-    else:
-        check(root[6] == 0 and mini_fat_count == 0, "a mini stream beside a large Workbook")
-        big = chain(workbook[5], fat, sectors, "Workbook", used)
-        check(len(big) == math.ceil(size / 512), "Workbook chain %d, not ceil(%d/512)" % (len(big), size))
-        stream = b"".join(sector(s) for s in big)[:size]
-        in_mini = False
+    check(size >= 4096, "a Workbook stream of %d bytes, under 4,096 (the mini stream)" % size)
+    check(root[6] == 0 and mini_fat_count == 0 and first_mini_fat == ENDOFCHAIN, "a mini stream")
+    big = chain(workbook[5], fat, sectors, "Workbook", used)
+    check(len(big) == math.ceil(size / 512), "Workbook chain %d, not ceil(%d/512)" % (len(big), size))
+    stream = b"".join(sector(s) for s in big)[:size]
     check(len(used) == sectors, "%d of %d sectors belong to nothing" % (sectors - len(used), sectors))
-    return stream, {"size": size, "mini": in_mini, "fat": fat_count, "difat": difat_count}
+    return stream, {"size": size, "fat": fat_count, "difat": difat_count}
 
 
 def read_records(stream):
+    """The records up to the sheet's EOF (the second EOF); what follows may only fill the stream up to
+    4,096 bytes with zeros."""
     records = []
     pos = 0
-    while pos < len(stream):
+    eofs = 0
+    while pos < len(stream) and eofs < 2:
         check(pos + 4 <= len(stream), "a cut record header")
         kind, length = struct.unpack_from("<HH", stream, pos)
         check(length <= 8224, "record 0x%04X of %d bytes" % (kind, length))
         check(pos + 4 + length <= len(stream), "a cut record")
         records.append((pos, kind, stream[pos + 4:pos + 4 + length]))
         pos += 4 + length
+        eofs += kind == EOF
+    if pos < len(stream):
+        check(len(stream) == 4096, "%d bytes after the sheet's EOF in a stream of %d" % (len(stream) - pos,
+                                                                                        len(stream)))
+        check(stream[pos:] == bytes(len(stream) - pos), "the filling after the sheet's EOF is not zeros")
     return records
 
 
@@ -314,12 +311,22 @@ def trimmed(rows):
 
 
 def read_with_libreoffice(office, path, rows, scratch):
-    subprocess.run([office, "--headless", "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76,1",
-                    "--outdir", scratch, path], check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
-                   timeout=600)
-    out = os.path.join(scratch, os.path.splitext(os.path.basename(path))[0] + ".csv")
+    # A profile of its own, named by URL: LibreOffice as root under CI has no HOME to keep one in, and
+    # one shared with a LibreOffice already running would hand the conversion to that one.
+    profile = pathlib.Path(scratch, "profile").as_uri()
+    out_dir = os.path.join(scratch, "csv")
+    os.makedirs(out_dir, exist_ok=True)
+    env = dict(os.environ, HOME=os.environ.get("HOME") or scratch)
+    done = subprocess.run([office, "-env:UserInstallation=" + profile, "--headless", "--norestore",
+                           "--convert-to", "csv:Text - txt - csv (StarCalc):44,34,76,1", "--outdir", out_dir, path],
+                          stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, env=env,
+                          timeout=600)
+    out = os.path.join(out_dir, os.path.splitext(os.path.basename(path))[0] + ".csv")
+    check(done.returncode == 0 and os.path.exists(out), "LibreOffice did not convert it (exit %d): %s" %
+          (done.returncode, done.stdout.decode("utf-8", "replace").strip()[-300:]))
     with open(out, encoding="utf-8", newline="") as f:
         grid = list(csv.reader(f))
+    os.remove(out)
     compare("LibreOffice", trimmed(grid), trimmed(rows))
 
 
@@ -344,7 +351,7 @@ def main():
         print("FAIL", f)
     office = shutil.which("libreoffice") or shutil.which("soffice")
     if not office:
-        print("LibreOffice is not installed: its reading is skipped")
+        failures.append("LibreOffice is missing (scripts/setup.sh installs it): the workbooks are read without it")
     with tempfile.TemporaryDirectory() as scratch:
         for path in workbooks:
             label = os.path.relpath(path, folder)
@@ -359,9 +366,9 @@ def main():
                 read_with_xlrd(path, sheet_name, rows)
                 if office:
                     read_with_libreoffice(office, path, rows, scratch)
-                print("ok   %s: %d rows x %d columns, stream %d bytes%s, %d FAT / %d DIFAT sectors" %
-                      (label, len(rows), max((len(r) for r in rows), default=0), layout["size"],
-                       " in the mini stream" if layout["mini"] else "", layout["fat"], layout["difat"]))
+                print("ok   %s: %d rows x %d columns, stream %d bytes, %d FAT / %d DIFAT sectors%s" %
+                      (label, len(rows), max((len(r) for r in rows), default=0), layout["size"], layout["fat"],
+                       layout["difat"], ", LibreOffice too" if office else ""))
             except Exception as e:  # every workbook is read, whatever one of them does
                 failures.append("%s: %s" % (label, e))
                 print("FAIL %s: %s" % (label, e))
