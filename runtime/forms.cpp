@@ -178,6 +178,11 @@ const wchar_t kPictureClass[] = L"QuovantaPicture";
 const wchar_t kBrowserHostClass[] = L"QuovantaBrowserHost";
 const char kNameProperty[] = "ControlName";
 
+// Labels wrap their lines. A line with no place to break it (Chinese has no spaces, and no line may
+// start with a closing mark such as "。") breaks after its last character that fits instead of running
+// past the label's edge: that is what the edit control's style adds.
+constexpr DWORD kLabelStyle = SS_LEFT | SS_NOTIFY | SS_NOPREFIX | SS_EDITCONTROL;
+
 constexpr int kFirstControlId = 0x1601;
 constexpr UINT kFirstMenuId = 0x2601;
 
@@ -831,6 +836,13 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             if (c->spec.kind == ControlKind::StatusBar && c->hwnd && GetParent(c->hwnd) == hwnd)
                 SendMessageA(c->hwnd, WM_SIZE, 0, 0);
         break;
+    case WM_WINDOWPOSCHANGED: {
+        // A new frame (a skin's, say) keeps the client area the layout's size.
+        result = DefWindowProcW(hwnd, msg, wp, lp);
+        if ((reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_FRAMECHANGED) && f->alive.load())
+            FitClientArea(*f);
+        return result;
+    }
     case DM_GETDEFID:
         for (auto& c : f->controls)
             if (c->hwnd && c->spec.isDefault && IsWindowEnabled(c->hwnd) && IsWindowVisible(c->hwnd))
@@ -891,7 +903,8 @@ void PaintLabelWithPicture(ControlState& c, HWND hwnd)
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
         std::wstring wide = Widen(text);
-        DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rc, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+        DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rc,
+                  DT_LEFT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
         SelectObject(dc, old);
     }
     EndPaint(hwnd, &ps);
@@ -970,6 +983,11 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_SIZE:
         if (c->spec.kind == ControlKind::Browser && c->browser)
             BrowserResize(c->browser, LOWORD(lp), HIWORD(lp));
+        if (c->spec.kind == ControlKind::TabControl) {
+            const LRESULT r = CallWindowProcW(previous, hwnd, msg, wp, lp);
+            PlaceTabPages(*c);
+            return r;
+        }
         break;
     case WM_NCDESTROY: {
         c->alive.store(false);
@@ -1066,10 +1084,10 @@ struct Builder {
                        s, parent, c.id);
             break;
         case ControlKind::Label:
-            h = Window(0, L"STATIC", s.caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, s, parent, c.id);
+            h = Window(0, L"STATIC", s.caption, kLabelStyle, s, parent, c.id);
             break;
         case ControlKind::TransparentLabel:
-            h = Window(WS_EX_TRANSPARENT, L"STATIC", s.caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, s, parent, c.id);
+            h = Window(WS_EX_TRANSPARENT, L"STATIC", s.caption, kLabelStyle, s, parent, c.id);
             break;
         case ControlKind::EditBox:
             h = Window(WS_EX_CLIENTEDGE, L"EDIT", s.caption, ES_AUTOHSCROLL | ES_LEFT | WS_TABSTOP, s, parent,
@@ -1234,10 +1252,12 @@ Form LoadForm(const WindowLayout& layout, const EventTable& events)
         HRESULT hr = OleInitialize(nullptr);
         t_oleInitialised = SUCCEEDED(hr);
     }
-    f->hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Widen(layout.title).c_str(),
-                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                              layout.bounds.left, layout.bounds.top, layout.bounds.width, layout.bounds.height,
-                              nullptr, nullptr, GetModuleHandleA(nullptr), f.get());
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    const RECT frame = FrameForClientArea(layout.bounds.left, layout.bounds.top, layout.bounds.width,
+                                          layout.bounds.height, style, WS_EX_CONTROLPARENT);
+    f->hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Widen(layout.title).c_str(), style, frame.left,
+                              frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), f.get());
     if (!f->hwnd)
         return Form();
     SendMessageA(f->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
@@ -1277,8 +1297,12 @@ Form LoadForm(const WindowLayout& layout, const EventTable& events)
     f->alive.store(true);
     for (std::size_t i = 0; i < f->controls.size(); ++i)
         make(i, 0);
+    FitTabsToPages(*f);
+    FitClientArea(*f);
 
     Fire(*f, nullptr, Event::Created, {});
+    if (f->alive.load() && f->hwnd)
+        FitClientArea(*f);  // the created handler may have put a skin on the frame
     if (f->alive.load() && layout.visible && f->hwnd) {
         ShowWindow(f->hwnd, SW_SHOWNORMAL);
         UpdateWindow(f->hwnd);

@@ -42,12 +42,15 @@ TEST_F(FormLayout, WindowHasTitlePlaceAndSize)
     Form f = Load(EveryKindLayout());
     ASSERT_TRUE(f.IsOpen());
     EXPECT_EQ(f.Title(), "测试窗口 Brelmor Quovanta");
-    RECT rc;
+    // The place is the frame's, the size the client area's: the frame and caption come on top.
+    RECT rc, client;
     GetWindowRect(f.Handle(), &rc);
+    GetClientRect(f.Handle(), &client);
     EXPECT_EQ(rc.left, 50);
     EXPECT_EQ(rc.top, 50);
-    EXPECT_EQ(rc.right - rc.left, 680);
-    EXPECT_EQ(rc.bottom - rc.top, 520);
+    EXPECT_EQ(client.right, 680);
+    EXPECT_EQ(client.bottom, 520);
+    EXPECT_GT(rc.bottom - rc.top, 520);
     EXPECT_TRUE(f.Visible());
     EXPECT_EQ(GetWindow(f.Handle(), GW_OWNER), nullptr);
     EXPECT_EQ(GetParent(f.Handle()), nullptr);
@@ -156,6 +159,94 @@ TEST_F(FormLayout, ControlsSitOnTheirParents)
     EXPECT_TRUE(IsWindowVisible(onPage1));
     f.Control("选择夹1").SetSelection(7);  // no such page: nothing changes
     EXPECT_EQ(f.Control("选择夹1").Selection(), 1);
+}
+
+// A tab control that fills its window, with a control on a page as wide and as high as the whole tab
+// control: the tab control grows until its page holds the control, and the window with it. A control
+// declared hidden asks for no room.
+TEST_F(FormLayout, TabControlGrowsUntilItsPagesHoldTheirControls)
+{
+    WindowLayout w{"页面", {50, 50, 300, 200}};
+    w.Add(ui::Tab("选择夹1", {0, 0, 300, 200}, {"第一页", "第二页"}));
+    w.Add(ui::PictureBox("图片框1", {0, 0, 300, 50}).In("选择夹1", 0));
+    w.Add(ui::Button("按钮1", "确定", {10, 170, 80, 30}).In("选择夹1", 1));
+    w.Add(ui::Label("标签_隐藏", "", {0, 0, 900, 900}).In("选择夹1", 1).Hide());
+    Form f = Load(w);
+    ASSERT_TRUE(f.IsOpen());
+    for (const char* name : {"图片框1", "按钮1"}) {
+        HWND control = f.Control(name).Handle();
+        HWND page = GetParent(control);
+        f.Control("选择夹1").SetSelection(name == std::string("按钮1") ? 1 : 0);
+        RECT r, area;
+        GetWindowRect(control, &r);
+        GetClientRect(page, &area);
+        MapWindowPoints(page, nullptr, reinterpret_cast<POINT*>(&area), 2);
+        EXPECT_GE(area.right, r.right) << name;
+        EXPECT_GE(area.bottom, r.bottom) << name;
+        EXPECT_EQ(r.right - r.left, name == std::string("按钮1") ? 80 : 300) << name;
+    }
+    const Bounds tab = f.Control("选择夹1").GetBounds();
+    EXPECT_GT(tab.width, 300);
+    EXPECT_GT(tab.height, 200);
+    EXPECT_LT(tab.width, 330);   // the hidden label asked for nothing
+    EXPECT_LT(tab.height, 260);
+    RECT client;
+    GetClientRect(f.Handle(), &client);
+    EXPECT_EQ(client.right, tab.width);
+    EXPECT_EQ(client.bottom, tab.height);
+}
+
+// A line of a label with no place to break it (ideographs that fill the label's width, then a closing
+// mark, which may not begin a line) goes on over the next line instead of running past the edge.
+TEST_F(FormLayout, LabelsWrapALineWithNoPlaceToBreakIt)
+{
+    // A white 1 x 1 BMP: a label with a picture draws its text itself.
+    const ByteSet white = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0,
+                           0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                           0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 0};
+    const Text ideographs = "更新完成即可启动";
+    const Text text = ideographs + "。";
+    const struct {
+        const char* what;
+        ControlSpec spec;
+    } labels[] = {
+        {"label", ui::Label("标签1", text, {10, 10, 100, 60})},
+        {"transparent label", ui::TransparentLabel("标签1", text, {10, 10, 100, 60})},
+        {"label with a picture", ui::Label("标签1", text, {10, 10, 100, 60}).Picture(white)},
+    };
+    for (const auto& l : labels) {
+        WindowLayout w{"换行", {50, 50, 400, 200}};
+        w.Add(l.spec);
+        Form f = Load(w);
+        HWND label = f.Control("标签1").Handle();
+        ASSERT_NE(label, nullptr) << l.what;
+
+        HDC dc = GetDC(label);
+        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+        const std::wstring wide = L"更新完成即可启动";
+        SIZE extent;
+        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
+        TEXTMETRICW tm;
+        GetTextMetricsW(dc, &tm);
+        SelectObject(dc, old);
+        ReleaseDC(label, dc);
+        f.Control("标签1").SetBounds({10, 10, extent.cx, 3 * tm.tmHeight});
+        RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+
+        // Ink (dark pixels) on the screen below the first line.
+        dc = GetDC(label);
+        int inkFirstLine = 0, inkBelow = 0;
+        for (int y = 0; y < 3 * tm.tmHeight; ++y)
+            for (int x = 0; x < extent.cx; ++x) {
+                const COLORREF p = GetPixel(dc, x, y);
+                if (GetRValue(p) + GetGValue(p) + GetBValue(p) < 3 * 100)
+                    ++(y < tm.tmHeight ? inkFirstLine : inkBelow);
+            }
+        ReleaseDC(label, dc);
+        EXPECT_GT(inkFirstLine, 0) << l.what;
+        EXPECT_GT(inkBelow, 0) << l.what << ": the closing mark was cut off at the edge";
+        f.Destroy();
+    }
 }
 
 TEST_F(FormLayout, EveryControlWindowCarriesItsName)
