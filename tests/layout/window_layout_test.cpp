@@ -49,6 +49,15 @@ bool Contains(const RECT& outer, const RECT& inner)
            inner.bottom <= outer.bottom;
 }
 
+// What a control lies in, for the messages: the window, a named control or a page of a tab control.
+Text Around(HWND parent, HWND top)
+{
+    if (parent == top)
+        return "the window";
+    const Text name = ControlNameOf(parent);
+    return name.empty() ? "a page of " + ControlNameOf(GetParent(parent)) : name;
+}
+
 Form OpenedWindow(const char* title)
 {
     for (const Form& f : OpenForms())
@@ -85,8 +94,7 @@ void ExpectAllShownControlsInside(const Form& form, const std::string& where, st
         for (HWND parent = GetParent(h); parent; parent = GetParent(parent)) {
             const RECT area = ClientOnScreen(parent);
             EXPECT_TRUE(Contains(area, r)) << where << ": " << name << " " << Describe(r) << " outside the client area "
-                                           << Describe(area) << " of " << (parent == top ? Text("the window")
-                                                                                         : ControlNameOf(parent));
+                                           << Describe(area) << " of " << Around(parent, top);
             if (parent == top)
                 break;
         }
