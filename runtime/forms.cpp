@@ -178,11 +178,6 @@ const wchar_t kPictureClass[] = L"QuovantaPicture";
 const wchar_t kBrowserHostClass[] = L"QuovantaBrowserHost";
 const char kNameProperty[] = "ControlName";
 
-// Labels wrap their lines. A line with no place to break it (Chinese has no spaces, and no line may
-// start with a closing mark such as "。") breaks after its last character that fits instead of running
-// past the label's edge: that is what the edit control's style adds.
-constexpr DWORD kLabelStyle = SS_LEFT | SS_NOTIFY | SS_NOPREFIX | SS_EDITCONTROL;
-
 constexpr int kFirstControlId = 0x1601;
 constexpr UINT kFirstMenuId = 0x2601;
 
@@ -902,9 +897,7 @@ void PaintLabelWithPicture(ControlState& c, HWND hwnd)
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-        std::wstring wide = Widen(text);
-        DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rc,
-                  DT_LEFT | DT_WORDBREAK | DT_EDITCONTROL | DT_NOPREFIX);
+        DrawLabelText(dc, text, rc);
         SelectObject(dc, old);
     }
     EndPaint(hwnd, &ps);
@@ -977,6 +970,16 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         }
         if (c->spec.kind == ControlKind::Label && c->picture) {
             PaintLabelWithPicture(*c, hwnd);
+            return 0;
+        }
+        if (c->spec.kind == ControlKind::Label || c->spec.kind == ControlKind::TransparentLabel) {
+            PaintLabel(*c, hwnd, nullptr);
+            return 0;
+        }
+        break;
+    case WM_PRINTCLIENT:
+        if ((c->spec.kind == ControlKind::Label && !c->picture) || c->spec.kind == ControlKind::TransparentLabel) {
+            PaintLabel(*c, hwnd, reinterpret_cast<HDC>(wp));
             return 0;
         }
         break;
@@ -1084,10 +1087,10 @@ struct Builder {
                        s, parent, c.id);
             break;
         case ControlKind::Label:
-            h = Window(0, L"STATIC", s.caption, kLabelStyle, s, parent, c.id);
+            h = Window(0, L"STATIC", s.caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, s, parent, c.id);
             break;
         case ControlKind::TransparentLabel:
-            h = Window(WS_EX_TRANSPARENT, L"STATIC", s.caption, kLabelStyle, s, parent, c.id);
+            h = Window(WS_EX_TRANSPARENT, L"STATIC", s.caption, SS_LEFT | SS_NOTIFY | SS_NOPREFIX, s, parent, c.id);
             break;
         case ControlKind::EditBox:
             h = Window(WS_EX_CLIENTEDGE, L"EDIT", s.caption, ES_AUTOHSCROLL | ES_LEFT | WS_TABSTOP, s, parent,

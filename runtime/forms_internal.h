@@ -119,6 +119,11 @@ void FitTabsToPages(FormState& f);
 void FitClientArea(FormState& f);
 void PlaceTabPages(const ControlState& tab);
 
+// Labels (label_text.cpp): their texts wrapped at the label's width, by the advance each character is
+// drawn with, and drawn in the colours the parent gives a static control.
+void DrawLabelText(HDC dc, const Text& text, const RECT& area);
+void PaintLabel(ControlState& c, HWND hwnd, HDC dc);  // dc null: in WM_PAINT
+
 HFONT DefaultFont();
 HFONT FontNamed(const Text& face);
 

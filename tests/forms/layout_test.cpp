@@ -1,6 +1,7 @@
 // Windows built from layout tables: every control kind is created and reads back as declared.
 #include "forms/every_kind.h"
 #include "support/pump.h"
+#include "runtime/forms_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -196,57 +197,81 @@ TEST_F(FormLayout, TabControlGrowsUntilItsPagesHoldTheirControls)
     EXPECT_EQ(client.bottom, tab.height);
 }
 
-// A line of a label with no place to break it (ideographs that fill the label's width, then a closing
-// mark, which may not begin a line) goes on over the next line instead of running past the edge.
-TEST_F(FormLayout, LabelsWrapALineWithNoPlaceToBreakIt)
+// Every glyph of a label's text is drawn whole: the label wraps where a line would run past its edge.
+// Two lines that the system's own wrapping leaves whole: ideographs that fill the width, then a closing
+// mark, which may not begin a line; and a line with curly quotes, which a face with bitmap glyphs draws
+// wider than it measures them (the label is as wide as the line measures).
+TEST_F(FormLayout, LabelsDrawEveryGlyphOfTheirTextWhole)
 {
     // A white 1 x 1 BMP: a label with a picture draws its text itself.
-    const ByteSet white = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 1, 0, 0, 0, 1, 0,
-                           0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                           0, 0, 0, 0, 0, 0, 0, 255, 255, 255, 0};
-    const Text ideographs = "更新完成即可启动";
-    const Text text = ideographs + "。";
+    ByteSet white = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,         // file header
+                     40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0};
+    white.resize(54, 0);                                                       // no resolution, no palette
+    white.insert(white.end(), {255, 255, 255, 0});                             // one white pixel
     const struct {
-        const char* what;
-        ControlSpec spec;
-    } labels[] = {
-        {"label", ui::Label("标签1", text, {10, 10, 100, 60})},
-        {"transparent label", ui::TransparentLabel("标签1", text, {10, 10, 100, 60})},
-        {"label with a picture", ui::Label("标签1", text, {10, 10, 100, 60}).Picture(white)},
+        Text text;
+        std::wstring measured;  // the part whose measured width the label gets
+        bool breaksAtTheMark;
+    } texts[] = {
+        {"更新完成即可启动。", L"更新完成即可启动", true},
+        {"勾选“自动运行”后点击“完成更新”", L"勾选“自动运行”后点击“完成更新”", false},
     };
-    for (const auto& l : labels) {
-        WindowLayout w{"换行", {50, 50, 400, 200}};
-        w.Add(l.spec);
-        Form f = Load(w);
-        HWND label = f.Control("标签1").Handle();
-        ASSERT_NE(label, nullptr) << l.what;
+    auto dark = [](COLORREF p) { return GetRValue(p) + GetGValue(p) + GetBValue(p) < 3 * 100; };
+    for (const auto& t : texts)
+        for (int kind = 0; kind < 3; ++kind) {
+            const char* what[] = {"label", "transparent label", "label with a picture"};
+            ControlSpec spec = kind == 1 ? ui::TransparentLabel("标签1", t.text, {10, 10, 100, 60})
+                                         : ui::Label("标签1", t.text, {10, 10, 100, 60});
+            if (kind == 2)
+                spec.Picture(white);
+            WindowLayout w{"换行", {50, 50, 500, 200}};
+            w.Add(spec);
+            Form f = Load(w);
+            HWND label = f.Control("标签1").Handle();
+            ASSERT_NE(label, nullptr) << what[kind];
 
-        HDC dc = GetDC(label);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-        const std::wstring wide = L"更新完成即可启动";
-        SIZE extent;
-        GetTextExtentPoint32W(dc, wide.c_str(), static_cast<int>(wide.size()), &extent);
-        TEXTMETRICW tm;
-        GetTextMetricsW(dc, &tm);
-        SelectObject(dc, old);
-        ReleaseDC(label, dc);
-        f.Control("标签1").SetBounds({10, 10, extent.cx, 3 * tm.tmHeight});
-        RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            // The text's ink drawn on one line, unclipped, and the width it measures.
+            HDC screen = GetDC(label);
+            HDC mem = CreateCompatibleDC(screen);
+            HBITMAP bitmap = CreateCompatibleBitmap(screen, 600, 40);
+            HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
+            HGDIOBJ oldFont = SelectObject(mem, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+            RECT all{0, 0, 600, 40};
+            FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            SetBkMode(mem, TRANSPARENT);
+            const std::wstring wide = forms_detail::Widen(t.text);
+            TextOutW(mem, 0, 0, wide.c_str(), static_cast<int>(wide.size()));
+            int inkOnOneLine = 0;
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 600; ++x)
+                    inkOnOneLine += dark(GetPixel(mem, x, y));
+            SIZE extent;
+            GetTextExtentPoint32W(mem, t.measured.c_str(), static_cast<int>(t.measured.size()), &extent);
+            TEXTMETRICW tm;
+            GetTextMetricsW(mem, &tm);
+            SelectObject(mem, oldFont);
+            SelectObject(mem, oldBitmap);
+            DeleteObject(bitmap);
+            DeleteDC(mem);
+            ReleaseDC(label, screen);
 
-        // Ink (dark pixels) on the screen below the first line.
-        dc = GetDC(label);
-        int inkFirstLine = 0, inkBelow = 0;
-        for (int y = 0; y < 3 * tm.tmHeight; ++y)
-            for (int x = 0; x < extent.cx; ++x) {
-                const COLORREF p = GetPixel(dc, x, y);
-                if (GetRValue(p) + GetGValue(p) + GetBValue(p) < 3 * 100)
-                    ++(y < tm.tmHeight ? inkFirstLine : inkBelow);
-            }
-        ReleaseDC(label, dc);
-        EXPECT_GT(inkFirstLine, 0) << l.what;
-        EXPECT_GT(inkBelow, 0) << l.what << ": the closing mark was cut off at the edge";
-        f.Destroy();
-    }
+            f.Control("标签1").SetBounds({10, 10, extent.cx, 3 * tm.tmHeight});
+            RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            HDC dc = GetDC(label);
+            int ink = 0, inkBelow = 0;
+            for (int y = 0; y < 3 * tm.tmHeight; ++y)
+                for (int x = 0; x < extent.cx; ++x)
+                    if (dark(GetPixel(dc, x, y))) {
+                        ++ink;
+                        inkBelow += y >= tm.tmHeight;
+                    }
+            ReleaseDC(label, dc);
+            EXPECT_GT(inkOnOneLine, 0) << what[kind];
+            EXPECT_EQ(ink, inkOnOneLine) << what[kind] << ": part of the text was cut off at the edge";
+            if (t.breaksAtTheMark)
+                EXPECT_GT(inkBelow, 0) << what[kind];
+            f.Destroy();
+        }
 }
 
 TEST_F(FormLayout, EveryControlWindowCarriesItsName)
