@@ -831,6 +831,13 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             if (c->spec.kind == ControlKind::StatusBar && c->hwnd && GetParent(c->hwnd) == hwnd)
                 SendMessageA(c->hwnd, WM_SIZE, 0, 0);
         break;
+    case WM_WINDOWPOSCHANGED: {
+        // A new frame (a skin's, say) keeps the client area the layout's size.
+        result = DefWindowProcW(hwnd, msg, wp, lp);
+        if ((reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_FRAMECHANGED) && f->alive.load())
+            FitClientArea(*f);
+        return result;
+    }
     case DM_GETDEFID:
         for (auto& c : f->controls)
             if (c->hwnd && c->spec.isDefault && IsWindowEnabled(c->hwnd) && IsWindowVisible(c->hwnd))
@@ -890,8 +897,7 @@ void PaintLabelWithPicture(ControlState& c, HWND hwnd)
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-        std::wstring wide = Widen(text);
-        DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rc, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+        DrawLabelText(dc, text, rc);
         SelectObject(dc, old);
     }
     EndPaint(hwnd, &ps);
@@ -966,10 +972,25 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
             PaintLabelWithPicture(*c, hwnd);
             return 0;
         }
+        if (c->spec.kind == ControlKind::Label || c->spec.kind == ControlKind::TransparentLabel) {
+            PaintLabel(*c, hwnd, nullptr);
+            return 0;
+        }
+        break;
+    case WM_PRINTCLIENT:
+        if ((c->spec.kind == ControlKind::Label && !c->picture) || c->spec.kind == ControlKind::TransparentLabel) {
+            PaintLabel(*c, hwnd, reinterpret_cast<HDC>(wp));
+            return 0;
+        }
         break;
     case WM_SIZE:
         if (c->spec.kind == ControlKind::Browser && c->browser)
             BrowserResize(c->browser, LOWORD(lp), HIWORD(lp));
+        if (c->spec.kind == ControlKind::TabControl) {
+            const LRESULT r = CallWindowProcW(previous, hwnd, msg, wp, lp);
+            PlaceTabPages(*c);
+            return r;
+        }
         break;
     case WM_NCDESTROY: {
         c->alive.store(false);
@@ -1234,10 +1255,12 @@ Form LoadForm(const WindowLayout& layout, const EventTable& events)
         HRESULT hr = OleInitialize(nullptr);
         t_oleInitialised = SUCCEEDED(hr);
     }
-    f->hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Widen(layout.title).c_str(),
-                              WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                              layout.bounds.left, layout.bounds.top, layout.bounds.width, layout.bounds.height,
-                              nullptr, nullptr, GetModuleHandleA(nullptr), f.get());
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    const RECT frame = FrameForClientArea(layout.bounds.left, layout.bounds.top, layout.bounds.width,
+                                          layout.bounds.height, style, WS_EX_CONTROLPARENT);
+    f->hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Widen(layout.title).c_str(), style, frame.left,
+                              frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                              GetModuleHandleA(nullptr), f.get());
     if (!f->hwnd)
         return Form();
     SendMessageA(f->hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
@@ -1277,8 +1300,12 @@ Form LoadForm(const WindowLayout& layout, const EventTable& events)
     f->alive.store(true);
     for (std::size_t i = 0; i < f->controls.size(); ++i)
         make(i, 0);
+    FitTabsToPages(*f);
+    FitClientArea(*f);
 
     Fire(*f, nullptr, Event::Created, {});
+    if (f->alive.load() && f->hwnd)
+        FitClientArea(*f);  // the created handler may have put a skin on the frame
     if (f->alive.load() && layout.visible && f->hwnd) {
         ShowWindow(f->hwnd, SW_SHOWNORMAL);
         UpdateWindow(f->hwnd);
