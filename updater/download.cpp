@@ -280,13 +280,13 @@ template <class Ready> bool Await(const ActiveDownload& active, Ready ready)
 {
     Feed& feed = *active.feed;
     for (;;) {
+        if (active.abandoned || !UpdaterWindow.IsOpen())
+            return false;
         {
             std::lock_guard<std::mutex> hold(feed.lock);
             if (ready())
                 return true;
         }
-        if (active.abandoned || !UpdaterWindow.IsOpen())
-            return false;
         WaitHandlePumping(feed.arrived, kLookMs);
     }
 }
