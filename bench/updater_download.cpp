@@ -64,6 +64,17 @@ int main()
         return 1;
     LoopbackReply reply = LoopbackReply::Ok("", "application/octet-stream");
     reply.generatedLength = size;
+    // A 32-bit program's first bytes ("MZ", e_lfanew 0x40, "PE\0\0", i386), the letter pattern after.
+    reply.generate = [](std::uint64_t offset, char* out, std::size_t count) {
+        for (std::size_t i = 0; i < count; ++i) {
+            const std::uint64_t at = offset + i;
+            out[i] = at < 0x46 ? "MZ"[at < 2 ? at : 2] : LoopbackReply::PatternByte(at);
+            if (at == 0x3C)
+                out[i] = 0x40;
+            else if (at >= 0x40 && at < 0x46)
+                out[i] = "PE\0\0\x4C\x01"[at - 0x40];
+        }
+    };
     server.SetReply("/Quovanta.exe", reply);
     const std::string url = server.Url("/Quovanta.exe");
 

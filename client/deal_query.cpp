@@ -264,10 +264,13 @@ public:
         DealResultsSaved = 0;
     }
 
+    // However the query ends (out of memory too), the newest one gives the query button back.
     ~QueryTurn()
     {
         std::lock_guard<std::mutex> guard(g_resultsLock);
-        if (ticket_ == g_newestQuery) g_queryRunning = false;
+        if (ticket_ != g_newestQuery) return;
+        g_queryRunning = false;
+        DealQueryBusy = 0;
     }
     QueryTurn(const QueryTurn&) = delete;
     QueryTurn& operator=(const QueryTurn&) = delete;
@@ -365,6 +368,40 @@ void QueryLatestDeals(Form form)
         return;
     }
     QueryTurn turn;
+    Text reply;
+    PageRows work;
+    // Steps 9 to 15, also for a query that runs out of memory: what was read is its result.
+    const auto finish = [&] {
+        const DealStatistics s = ComputeDealStatistics(work.prices, work.unitPrices);
+        const Text countCaption = DealCountOfPage(reply) + " 笔";
+        const std::vector<TextArray> priceRows = OneColumnRows(s.sortedPrices);
+        const std::vector<TextArray> unitPriceRows = OneColumnRows(s.sortedUnitPrices);
+        turn.Step(form, [&] {
+            RunOnWindowThread(list, [&] {
+                // The work lists: one row per deal, sorted as the statistics read them.
+                form.Control("总合_隐").SetRows(priceRows);
+                form.Control("单价_隐").SetRows(unitPriceRows);
+                ShowDealStatistics(form, countCaption, s);
+                status.SetText("查询完毕！");
+                bar.SetPartText(0, DealSummaryLine(form, countCaption, s.priceTotal));
+
+                // The saved copy for the restore button and the date query.
+                Control saved = form.Control("成交信息复制");
+                saved.ClearRows();
+                AppendListViewRows(list.Handle(), saved.Handle());
+                for (std::size_t i = 0; i < std::size(kResultLabels); ++i)
+                    form.Control(kSavedLabels[i]).SetText(form.Control(kResultLabels[i]).GetText());
+                DealResultsSaved = 1;
+
+                bar.SetPartText(1, "查询完毕！");
+                bar.SetPartText(2, DateTimeToText(NowDateTime()));
+                DealQueryBusy = 0;
+            });
+        });
+    };
+    const RunEnd end([&](bool failed) {
+        if (failed) finish();
+    });
 
     // Step 5.
     if (!turn.Step(form, [&] {
@@ -377,11 +414,10 @@ void QueryLatestDeals(Form form)
         return;
 
     // Steps 6 to 8.
-    Text reply = FetchUrlText(DealListPageAddress(gameId, areaId, serverId, goodsTypeId, 1));
+    reply = FetchUrlText(DealListPageAddress(gameId, areaId, serverId, goodsTypeId, 1));
     ProcessPendingMessages();
     if (!turn.Step(form, [] {})) return;
     PageRun run(DealPageCount(reply));
-    PageRows work;
     int offset = 0;
     for (int n = 1; n <= run.Pages(); ++n) {
         if (run.Pages() != 1) reply = FetchUrlText(DealListPageAddress(gameId, areaId, serverId, goodsTypeId, n));
@@ -393,33 +429,7 @@ void QueryLatestDeals(Form form)
         if (!run.Continue(added)) break;
     }
 
-    // Steps 9 to 15.
-    const DealStatistics s = ComputeDealStatistics(work.prices, work.unitPrices);
-    const Text countCaption = DealCountOfPage(reply) + " 笔";
-    const std::vector<TextArray> priceRows = OneColumnRows(s.sortedPrices);
-    const std::vector<TextArray> unitPriceRows = OneColumnRows(s.sortedUnitPrices);
-    turn.Step(form, [&] {
-        RunOnWindowThread(list, [&] {
-            // The work lists: one row per deal, sorted as the statistics read them.
-            form.Control("总合_隐").SetRows(priceRows);
-            form.Control("单价_隐").SetRows(unitPriceRows);
-            ShowDealStatistics(form, countCaption, s);
-            status.SetText("查询完毕！");
-            bar.SetPartText(0, DealSummaryLine(form, countCaption, s.priceTotal));
-
-            // The saved copy for the restore button and the date query.
-            Control saved = form.Control("成交信息复制");
-            saved.ClearRows();
-            AppendListViewRows(list.Handle(), saved.Handle());
-            for (std::size_t i = 0; i < std::size(kResultLabels); ++i)
-                form.Control(kSavedLabels[i]).SetText(form.Control(kResultLabels[i]).GetText());
-            DealResultsSaved = 1;
-
-            bar.SetPartText(1, "查询完毕！");
-            bar.SetPartText(2, DateTimeToText(NowDateTime()));
-            DealQueryBusy = 0;
-        });
-    });
+    finish();
 }
 
 void OnQueryDealsClicked(const EventArgs& args)

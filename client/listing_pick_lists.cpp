@@ -53,10 +53,12 @@ Generations CurrentGenerations()
             g_serversGeneration.load()};
 }
 
+constexpr char kStatus[] = "状态";
+
 // A status text into the never-shown label 状态 and part 1 of the status bar.
 void ShowStatus(const Form& form, std::string_view text)
 {
-    form.Control("状态").SetText(text);
+    form.Control(kStatus).SetText(text);
     form.Control("状态条1").SetPartText(1, text);
 }
 
@@ -92,19 +94,27 @@ void EmptyPairs(const Form& form, std::initializer_list<std::pair<const char*, c
     FillLists(lists, {});
 }
 
+// The end of a load that ran out of memory: while its level is still current, the status says the
+// load is done, as after a page without any choice (the lists it emptied stay empty).
+std::function<void(bool)> DoneWhenFailed(const Form& form, std::function<bool()> current, const char* done)
+{
+    return StatusWhenLoadFails(form.Control(kStatus), std::move(current), [form, done] { ShowStatus(form, done); });
+}
+
 // Starts a load on a worker, counted while it runs.
 void StartLoad(std::function<void()> load)
 {
     ++g_loadsRunning;
     if (!StartWorker([load = std::move(load)] {
+            const RunEnd end([](bool) { --g_loadsRunning; });
             load();
-            --g_loadsRunning;
         }))
         --g_loadsRunning;
 }
 
 void LoadMonitorGoodsTypes(const Form& form, Generations g)
 {
+    const RunEnd end(DoneWhenFailed(form, [g] { return g.Types(); }, "商品类型 列表载入完成！"));
     Text gameId;
     GamePickPage games = MonitorPageGames();
     if (!RunOnWindowThread(form.Control(games.visibleNames), [&] {
@@ -130,6 +140,7 @@ void LoadMonitorGoodsTypes(const Form& form, Generations g)
 // The areas of a goods type's page (`page`) or, without one, of the chosen operator's page.
 void LoadMonitorAreas(const Form& form, Generations g, std::optional<Text> page)
 {
+    const RunEnd end(DoneWhenFailed(form, [g] { return g.Areas(); }, "游戏分区 列表载入完成！"));
     RunOnWindowThread(form.Control(kAreaNames), [&] {
         if (g.Areas()) ShowStatus(form, "游戏分区 列表载入中...");
     });
@@ -148,6 +159,7 @@ void LoadMonitorAreas(const Form& form, Generations g, std::optional<Text> page)
 
 void LoadOperators(const Form& form, Generations g, const Text& page)
 {
+    const RunEnd end(DoneWhenFailed(form, [g] { return g.Operators(); }, "运营商 列表载入完成！"));
     RunOnWindowThread(form.Control(kOperatorNames), [&] {
         if (g.Operators()) ShowStatus(form, "运营商 列表载入中...");
     });
@@ -165,10 +177,14 @@ void LoadOperators(const Form& form, Generations g, const Text& page)
 // operator, with the areas of that same page.
 void ProbeOperators(const Form& form, Generations g)
 {
-    form.Control("状态条1").SetPartText(1, "读取列表中，请稍后...");
-    std::optional<Text> link = SelectedLink(form, kTypeLinks);
-    if (!link || !g.Operators()) return;
-    Text page = FetchUrlText(*link);
+    Text page;
+    {
+        const RunEnd end(DoneWhenFailed(form, [g] { return g.Operators(); }, "运营商 列表载入完成！"));
+        form.Control("状态条1").SetPartText(1, "读取列表中，请稍后...");
+        std::optional<Text> link = SelectedLink(form, kTypeLinks);
+        if (!link || !g.Operators()) return;
+        page = FetchUrlText(*link);
+    }
     if (!g.Operators()) return;
     GoodsTypePageText.Set(page);
     if (!OffersOperatorChoice(page)) {
@@ -181,6 +197,7 @@ void ProbeOperators(const Form& form, Generations g)
 
 void LoadMonitorServers(const Form& form, Generations g)
 {
+    const RunEnd end(DoneWhenFailed(form, [g] { return g.Servers(); }, "服务器 列表载入完成！"));
     RunOnWindowThread(form.Control(kServerNames), [&] {
         if (g.Servers()) ShowStatus(form, "服务器 列表载入中...");
     });

@@ -8,6 +8,7 @@
 #include "runtime/numbers.h"
 #include "runtime/seams.h"
 #include "runtime/window_thread.h"
+#include "runtime/workers.h"
 
 namespace {
 
@@ -96,6 +97,19 @@ void SumNewGamesVolume(const Form& form, const std::shared_ptr<NewGameState>& st
     const Control& list = writer.List();
     Control work = form.Control("总价_17173");
     Control bar = form.Control(kStatusBar);
+    // The end of the run: the buttons come back and the bar says the run is done. A stop has done this
+    // already; a run that runs out of memory ends here as well.
+    const auto finish = [&] {
+        writer.Step([&] {
+            state->runActive = false;
+            ApplyNewGameButtons(form, *state);
+            bar.SetPartText(0, kRunDone);
+            bar.SetPartText(1, kFinished);
+        });
+    };
+    const RunEnd end([&](bool failed) {
+        if (failed) finish();
+    });
 
     // The rows as they stand at the start, by their 序号.
     TextArray numbers;
@@ -170,12 +184,7 @@ void SumNewGamesVolume(const Form& form, const std::shared_ptr<NewGameState>& st
 
     if (!token.Checkpoint())
         return;
-    writer.Step([&] {
-        state->runActive = false;
-        ApplyNewGameButtons(form, *state);
-        bar.SetPartText(0, kRunDone);
-        bar.SetPartText(1, kFinished);
-    });
+    finish();
 }
 
 // --- Handlers -------------------------------------------------------------------------------------------

@@ -237,22 +237,25 @@ std::vector<TextArray> NewGamePlatformRows(std::string_view allGamesReply)
 namespace {
 
 // The platform's games into the work list, in one step; then 获取17173列表 comes back unless a page
-// load or the run holds it.
+// load or the run holds it. A load that runs out of memory ends as one that read no game.
 void LoadNewGamePlatformGames(const Form& form, const std::shared_ptr<NewGameState>& state)
 {
-    const std::vector<TextArray> rows = NewGamePlatformRows(FetchUrlText(AllGamesUrl()));
+    std::vector<TextArray> rows;
     Control games = form.Control(kPlatformList);
-    RunOnWindowThread(games, [&] {
-        games.SetRows(rows);
-        state->platformLoading = false;
-        form.Control(kListButton).SetText(kListCaption);
-        ApplyNewGameButtons(form, *state);
+    const RunEnd end([&](bool) {
+        RunOnWindowThread(games, [&] {
+            games.SetRows(rows);
+            state->platformLoading = false;
+            form.Control(kListButton).SetText(kListCaption);
+            ApplyNewGameButtons(form, *state);
+        });
     });
+    rows = NewGamePlatformRows(FetchUrlText(AllGamesUrl()));
 }
 
 // Each row's platform id by its name. The names of the rows and the platform's games are read in one
 // step, the ids written in another, each to the row of its 序号: a sort in between moves no id into
-// another game's row. The end of the matching ends the page load.
+// another game's row.
 void MatchNewGamePlatformIds(const Form& form, const std::shared_ptr<NewGameState>& state)
 {
     Control list = form.Control(kList);
@@ -270,25 +273,29 @@ void MatchNewGamePlatformIds(const Form& form, const std::shared_ptr<NewGameStat
         byNumber[numbers[r]] = {names[r], MatchPlatformGameId(names[r], gameNames, gameIds)};
 
     RunOnWindowThread(list, [&] {
-        {
-            RedrawHold hold(list.Handle());
-            const int rows = list.RowCount();
-            for (int r = 0; r < rows; ++r) {
-                auto it = byNumber.find(list.Cell(r, kNewGameNumber));
-                if (it != byNumber.end() && list.Cell(r, kNewGameName) == it->second.first)
-                    list.SetCell(r, kNewGamePlatformId, it->second.second);
-            }
+        RedrawHold hold(list.Handle());
+        const int rows = list.RowCount();
+        for (int r = 0; r < rows; ++r) {
+            auto it = byNumber.find(list.Cell(r, kNewGameNumber));
+            if (it != byNumber.end() && list.Cell(r, kNewGameName) == it->second.first)
+                list.SetCell(r, kNewGamePlatformId, it->second.second);
         }
-        form.Control(kStatusBar).SetPartText(0, kNewGameListLoaded);
-        state->pageLoading = false;
-        state->volumeAllowed = true;
-        ApplyNewGameButtons(form, *state);
     });
 }
 
 // One page of the test list appended whole (a sort may come before or after it), then the matching.
+// The end of the load gives the buttons back, however it ends: a load that runs out of memory ends
+// with the rows it has, as a page that was read and matched.
 void LoadNewGamePage(const Form& form, const std::shared_ptr<NewGameState>& state, int page)
 {
+    const RunEnd end([&](bool) {
+        RunOnWindowThread(form.Control(kList), [&] {
+            form.Control(kStatusBar).SetPartText(0, kNewGameListLoaded);
+            state->pageLoading = false;
+            state->volumeAllowed = true;
+            ApplyNewGameButtons(form, *state);
+        });
+    });
     const std::vector<TextArray> rows = ParseNewGamePage(Utf8ToGbk(FetchUrlText(NewGameListAddress(page))));
     Control list = form.Control(kList);
     if (!RunOnWindowThread(list, [&] {

@@ -83,6 +83,9 @@ PickItems ParseQuotedRecords(std::string_view reply, std::string_view open)
 
 void RunLoadAllGames(const Form& form, unsigned generation)
 {
+    const RunEnd end(StatusWhenLoadFails(
+        form.Control(kStatusLabel), [generation] { return generation == g_gamesGeneration.load(); },
+        [form] { ShowStatus(form, "游戏名 列表载入完成！"); }));
     ShowStatus(form, "游戏名 列表载入中...");
     // On the window thread ("全部游戏ALL") the request and the cutting run on a worker while the
     // window goes on painting.
@@ -115,7 +118,9 @@ void RunLoadAllGames(const Form& form, unsigned generation)
 
 void RunLoadAreasAndGoodsTypes(const Form& form, unsigned generation)
 {
-    auto current = [&] { return generation == g_areasGeneration.load(); };
+    auto current = [generation] { return generation == g_areasGeneration.load(); };
+    const RunEnd end(StatusWhenLoadFails(form.Control(kStatusLabel), current,
+                                         [form] { ShowStatus(form, "分区类型 列表载入完成！"); }));
     ShowStatus(form, "分区类型 列表载入中...");
     GamePickPage games = QueryPageGames();
     Control gameNames = form.Control(games.visibleNames);
@@ -166,7 +171,11 @@ void RunLoadAreasAndGoodsTypes(const Form& form, unsigned generation)
 
 void RunLoadServers(const Form& form, unsigned generation, unsigned areasWritten)
 {
-    auto current = [&] { return generation == g_serversGeneration.load() && areasWritten == g_areasWritten.load(); };
+    auto current = [generation, areasWritten] {
+        return generation == g_serversGeneration.load() && areasWritten == g_areasWritten.load();
+    };
+    const RunEnd end(StatusWhenLoadFails(form.Control(kStatusLabel), current,
+                                         [form] { ShowStatus(form, "服务器列表载入完成！", true); }));
     GamePickPage games = QueryPageGames();
     Control areaNames = form.Control(kAreaNames);
     Text areaId;
@@ -392,6 +401,17 @@ PickItems FilterGamesByKeyword(const PickItems& all, std::string_view keyword)
 }
 
 // --- Operations ------------------------------------------------------------------------------------------
+
+std::function<void(bool failed)> StatusWhenLoadFails(Control anchor, std::function<bool()> current,
+                                                     std::function<void()> showDone)
+{
+    return [anchor = std::move(anchor), current = std::move(current), showDone = std::move(showDone)](bool failed) {
+        if (!failed) return;
+        RunOnWindowThread(anchor, [&] {
+            if (current()) showDone();
+        });
+    };
+}
 
 void LoadAllGames(const Form& form)
 {

@@ -91,6 +91,12 @@ void FillLists(const std::vector<Control>& lists, std::vector<const TextArray*> 
 // there (the empty text when nothing is selected).
 Text MirrorSelection(const Form& form, const Text& visible, const Text& hidden);
 
+// The end of a list load that runs out of memory (a RunEnd's function): on the window thread of
+// `anchor`, while `current()` says the load is still the newest, `showDone()` writes the status of a
+// finished load. The lists stay as the load left them.
+std::function<void(bool failed)> StatusWhenLoadFails(Control anchor, std::function<bool()> current,
+                                                     std::function<void()> showDone);
+
 // --- Operations on the main window --------------------------------------------------------------------
 
 // Fetches all games and fills the eight game lists of pages 0 and 2, on the calling thread (a worker,

@@ -58,8 +58,24 @@ void SetBar(const Form& form, std::initializer_list<int> parts, std::string_view
 // The alert for the offer numbered `number` (its 序号) in the offer list, whose unit-price cell reads
 // `unitPrice`. The monitor has already been ended (the caller took its generation away) and the timer
 // stopped; the sound, the box and the stop of the sound all happen on the calling thread.
+void ShowMonitorStopped(const Form& form, unsigned generation)
+{
+    RunOnWindowThread(form.Control(kButton), [&] {
+        // A start made while the box was shown owns the button, the state and the status bar from now on.
+        if (g_startGeneration.load() != generation) return;
+        form.Control(kButton).SetText(kStart);
+        form.Control(kState).SetText(kStop);
+        form.Control("状态条1").SetPartText(1, "发现新订单！");
+    });
+}
+
 void Alert(const Form& form, unsigned generation, unsigned ticket, const Text& number, const Text& unitPrice)
 {
+    // The monitor has ended: its button comes back however the alert ends (a worker out of memory too).
+    bool shown = false;
+    const RunEnd end([&](bool) {
+        if (!shown) ShowMonitorStopped(form, generation);
+    });
     WaitMilliseconds(500);
     // The user may have started the monitor again during the wait: an alert of an ended start is not
     // raised any more.
@@ -73,13 +89,8 @@ void Alert(const Form& form, unsigned generation, unsigned ticket, const Text& n
         ShowMessageBox(message, "注意", 0);
         StopAllSounds();
     }
-    RunOnWindowThread(form.Control(kButton), [&] {
-        // A start made while the box was shown owns the button, the state and the status bar from now on.
-        if (g_startGeneration.load() != generation) return;
-        form.Control(kButton).SetText(kStart);
-        form.Control(kState).SetText(kStop);
-        form.Control("状态条1").SetPartText(1, "发现新订单！");
-    });
+    ShowMonitorStopped(form, generation);
+    shown = true;
     // The cell is coloured only while the list still shows the page the alert was raised on, in the row
     // the offer stands in now (a column click may have sorted the list meanwhile).
     OfferListStep(form, ticket, [&] {
@@ -212,9 +223,11 @@ void OnMonitorTimer(const EventArgs& e)
     g_pollRunning = generation;
     const Form form = *e.form;
     if (!StartWorker([form, generation] {
+            const RunEnd end([generation](bool) {
+                unsigned mine = generation;
+                g_pollRunning.compare_exchange_strong(mine, 0);
+            });
             PollMonitoredOffers(form, generation);
-            unsigned mine = generation;
-            g_pollRunning.compare_exchange_strong(mine, 0);
         })) {
         unsigned mine = generation;
         g_pollRunning.compare_exchange_strong(mine, 0);

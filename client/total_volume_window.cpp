@@ -80,21 +80,24 @@ std::shared_ptr<TotalWindow> StateOf(const Form& form)
 void LoadTotalGameList(Form form)
 {
     Control list = form.Control(kGameList);
+    std::vector<TextArray> rows;
+    // One step: the rows go in whole (a sort may already be allowed while the list loads), then the
+    // window is ready; also after a load that ran out of memory, as after a reply without games. A
+    // closed window is not written.
+    const RunEnd end([&](bool) {
+        RunOnWindowThread(list, [&] {
+            const auto state = StateOf(form);
+            if (!state || state->closed) return;
+            list.SetRows(rows);
+            form.Control(kProgressLabel).SetText("初始化完毕...");
+            if (!state->started) form.Control(kStartButton).SetEnabled(true);
+        });
+    });
     form.Control(kProgressLabel).SetText("初始化中...");
     const std::vector<TotalGame> games = ParseTotalGameList(FetchUrlText(AllGamesUrl()));
-    std::vector<TextArray> rows;
     rows.reserve(games.size());
     for (std::size_t i = 0; i < games.size(); ++i)
         rows.push_back({IntegerToText(static_cast<long long>(i) + 1), games[i].name, games[i].id, "", "", ""});
-    // One step: the rows go in whole (a sort may already be allowed while the list loads), then the
-    // window is ready. A closed window is not written.
-    RunOnWindowThread(list, [&] {
-        const auto state = StateOf(form);
-        if (!state || state->closed) return;
-        list.SetRows(rows);
-        form.Control(kProgressLabel).SetText("初始化完毕...");
-        if (!state->started) form.Control(kStartButton).SetEnabled(true);
-    });
 }
 
 // --- The run -----------------------------------------------------------------------------------------
@@ -199,6 +202,17 @@ bool TotalOneGame(RunSteps& steps, int g, int count, const Text& id)
 void SumAllGamesVolume(RunSteps& steps)
 {
     const Form& form = steps.form();
+    // The end of the run, also of one that runs out of memory: sorting is allowed again.
+    const auto finish = [&] {
+        steps.Step([&] {
+            form.Control(kProgressLabel).SetText("完成");
+            steps.state().active = false;
+            TotalRunIdle = true;
+        });
+    };
+    const RunEnd end([&](bool failed) {
+        if (failed) finish();
+    });
     TextArray ids;
     int count = 0;
     if (!steps.Step([&] {
@@ -215,11 +229,7 @@ void SumAllGamesVolume(RunSteps& steps)
     for (int g = 1; g <= count; ++g) {
         if (!TotalOneGame(steps, g, count, ids[static_cast<std::size_t>(g - 1)])) return;
     }
-    steps.Step([&] {
-        form.Control(kProgressLabel).SetText("完成");
-        steps.state().active = false;
-        TotalRunIdle = true;
-    });
+    finish();
 }
 
 Text Progress(const TotalWindow& state, std::string_view what)

@@ -41,6 +41,9 @@ void ShowQueryStatus(const Form& form, std::string_view text)
     form.Control("状态条1").SetPartText(1, text);
 }
 
+// Window thread: the statistics of the offers read and the status of a finished query.
+void ShowQueryEnd(const Form& form, const TextArray& totals, const TextArray& unitPrices);
+
 }  // namespace
 
 // --- The offer list -----------------------------------------------------------------------------------
@@ -102,6 +105,20 @@ Text ShowOfferStatistics(const Form& form, const TextArray& totals, const TextAr
 
 // --- The query ----------------------------------------------------------------------------------------
 
+namespace {
+
+void ShowQueryEnd(const Form& form, const TextArray& totals, const TextArray& unitPrices)
+{
+    ShowOfferStatistics(form, totals, unitPrices);
+    ShowQueryStatus(form, "查询完毕！");
+    Control bar = form.Control("状态条1");
+    bar.SetPartText(0, MonitorTarget(form, " >> "));
+    bar.SetPartText(1, "查询完毕！");
+    bar.SetPartText(2, DateTimeToText(NowDateTime()));
+}
+
+}  // namespace
+
 bool UnsoldQueryRunning() { return g_queriesRunning.load() > 0; }
 
 void OnQueryUnsoldClicked(const EventArgs& e)
@@ -120,8 +137,8 @@ void OnQueryUnsoldClicked(const EventArgs& e)
     const unsigned ticket = ClaimOfferList();
     ++g_queriesRunning;
     if (!StartWorker([form, ticket] {
+            const RunEnd end([](bool) { --g_queriesRunning; });
             QueryUnsoldOrders(form, ticket);
-            --g_queriesRunning;
         }))
         --g_queriesRunning;
 }
@@ -140,6 +157,19 @@ void QueryUnsoldOrders(Form form, unsigned ticket)
         }))
         return;
 
+    // The end of the query, also when it ends early out of memory: the list shows what was read, with
+    // its statistics, as after the last page.
+    long long base = 0;
+    TextArray totals, unitPrices;
+    bool emptied = false;
+    const RunEnd end([&](bool failed) {
+        if (!failed) return;
+        OfferListStep(form, ticket, [&] {
+            if (!emptied) list.ClearRows();
+            ShowQueryEnd(form, totals, unitPrices);
+        });
+    });
+
     const Text listing = ListingAddressOf(link);
     const Text first = FetchUrlText(listing);
     PageRun run(ListingPageCount(first));
@@ -151,11 +181,10 @@ void QueryUnsoldOrders(Form form, unsigned ticket)
             });
         }))
         return;
+    emptied = true;
 
     // The numbering goes on from the offers read so far, whatever the list shows meanwhile (a column
     // click between two pages reorders it).
-    long long base = 0;
-    TextArray totals, unitPrices;
     for (int n = 1; n <= run.Pages(); ++n) {
         const std::vector<Offer> offers = ParseOffers(FetchUrlText(ListingPageAddress(listing, n)));
         const std::vector<TextArray> rows = OfferRows(offers, base, goodsType);
@@ -172,14 +201,7 @@ void QueryUnsoldOrders(Form form, unsigned ticket)
         if (!run.Continue(static_cast<int>(offers.size()))) break;
     }
 
-    OfferListStep(form, ticket, [&] {
-        ShowOfferStatistics(form, totals, unitPrices);
-        ShowQueryStatus(form, "查询完毕！");
-        Control bar = form.Control("状态条1");
-        bar.SetPartText(0, MonitorTarget(form, " >> "));
-        bar.SetPartText(1, "查询完毕！");
-        bar.SetPartText(2, DateTimeToText(NowDateTime()));
-    });
+    OfferListStep(form, ticket, [&] { ShowQueryEnd(form, totals, unitPrices); });
 }
 
 // --- Sort, link and export ----------------------------------------------------------------------------

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "helpers/message_pump.h"
+#include "runtime/seams.h"
 #include "runtime/text.h"
 
 namespace {
@@ -100,6 +101,7 @@ void PerformRequest(HttpRequest& r, Reply& reply) {
     // A CR or LF in the address would end the Referer line early and smuggle header lines of the
     // address's choosing into the request: such an address is not a URL and is not requested.
     if (r.url.find_first_of("\r\n") != Text::npos) return;
+    BeforeWorkerRequest(r.url);
 
     const DWORD started = GetTickCount();
     const DWORD deadline = g_deadlineMs.load();

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <new>
 #include <string>
 
@@ -161,12 +162,30 @@ Text ProgramDirectory()
             break;
         }
     }
-    // A 0x5C byte can be the second byte of a double-byte character: find the last real backslash.
-    int cut = FindTextReverse(path, "\\");
-    int slash = FindTextReverse(path, "/");
-    if (slash > cut)
-        cut = slash;
-    return cut > 0 ? path.substr(0, static_cast<std::size_t>(cut) - 1) : Text();
+    return PathDirectory(path);
+}
+
+namespace {
+
+// The 0-based offset of the last separator of a path, npos when it has none.
+std::size_t LastSeparator(const Text& path)
+{
+    const int cut = std::max(FindTextReverse(path, "\\"), FindTextReverse(path, "/"));
+    return cut > 0 ? static_cast<std::size_t>(cut) - 1 : Text::npos;
+}
+
+}  // namespace
+
+Text PathFileName(const Text& path)
+{
+    const std::size_t cut = LastSeparator(path);
+    return cut == Text::npos ? path : path.substr(cut + 1);
+}
+
+Text PathDirectory(const Text& path)
+{
+    const std::size_t cut = LastSeparator(path);
+    return cut == Text::npos ? Text() : path.substr(0, cut);
 }
 
 bool WriteIniText(const Text& path, const Text& section, const Text& key, const Text& value)

@@ -17,6 +17,12 @@ bool IsSameFile(const std::wstring& a, const std::wstring& b);
 // The directory of the running program file, without a trailing backslash.
 Text ProgramDirectory();
 
+// The two parts of a path around its last separator ("\\" or "/"), which is looked for character by
+// character: the second byte of a double-byte character (0x5C in 誠) is never taken for one. Without
+// a separator the name is the whole path and the directory is empty.
+Text PathFileName(const Text& path);
+Text PathDirectory(const Text& path);
+
 // Profile strings through the system's profile functions.
 bool WriteIniText(const Text& path, const Text& section, const Text& key, const Text& value);
 Text ReadIniText(const Text& path, const Text& section, const Text& key, const Text& fallback = Text());

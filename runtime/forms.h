@@ -24,9 +24,13 @@
 // outlives its window cannot write into a window that reused the handle. A name that the window does
 // not have gives a control that is dead from the start.
 //
-// Positions are in pixels. A window's place and size are those of its outer frame; a control's place is
-// relative to the client area of its parent: the window, a tab page (the page area of the tab control)
-// or a group box. A status bar always lies along the bottom of its parent, as status bars do.
+// Positions are in pixels. A window's place is that of its outer frame and its size that of its client
+// area, the area its controls are laid out in: the frame and caption come on top of it, as the window's
+// styles (and a skin) make them. A control's place is relative to the client area of its parent: the
+// window, a tab page (the page area of the tab control) or a group box. A tab control whose page area
+// is too small for the controls declared on its pages grows until they fit, and the window's client area
+// with it. A status bar always lies along the bottom of its parent, as status bars do. Labels wrap their
+// lines.
 //
 // Every control window carries its name in the window property "ControlName": a global atom of the
 // GBK name (GlobalAddAtomA), so that a tool in another process can find the control. Top-level windows

@@ -334,10 +334,12 @@ void InitialiseOleFor(const WindowLayout& layout)
 bool CreateFormWindow(FormState& f)
 {
     const WindowLayout& layout = f.layout;
-    f.hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Widen(layout.title).c_str(),
-                             WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN,
-                             layout.bounds.left, layout.bounds.top, layout.bounds.width, layout.bounds.height,
-                             nullptr, nullptr, GetModuleHandleA(nullptr), &f);
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
+    const RECT frame = FrameForClientArea(layout.bounds.left, layout.bounds.top, layout.bounds.width,
+                                          layout.bounds.height, style, WS_EX_CONTROLPARENT);
+    f.hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, kFormClass, Widen(layout.title).c_str(), style, frame.left,
+                             frame.top, frame.right - frame.left, frame.bottom - frame.top, nullptr, nullptr,
+                             GetModuleHandleA(nullptr), &f);
     if (!f.hwnd)
         return false;
     SendMessageA(f.hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(DefaultFont()), FALSE);
@@ -397,8 +399,12 @@ Form LoadForm(const WindowLayout& layout, const EventTable& events)
     AddControlStates(f);
     f->alive.store(true);
     CreateControls(*f);
+    FitTabsToPages(*f);
+    FitClientArea(*f);
 
     Fire(*f, nullptr, Event::Created, {});
+    if (f->alive.load() && f->hwnd)
+        FitClientArea(*f);  // the created handler may have put a skin on the frame
     if (f->alive.load() && layout.visible && f->hwnd) {
         ShowWindow(f->hwnd, SW_SHOWNORMAL);
         UpdateWindow(f->hwnd);

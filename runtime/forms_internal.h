@@ -136,6 +136,23 @@ void HoldWhileHidden(ControlState& c, bool hidden);
 void HoldRedrawForWorker(ControlState& c);
 void ResumeRedraw(ControlState& c);
 
+// Sizes (window_fit.cpp). A window's size in its layout is that of its client area; a tab control's
+// pages hold the controls declared on them. FrameForClientArea gives the frame of a window of these
+// styles around a client area (for creating it); FitTabsToPages grows each tab control whose page area
+// is smaller than its pages' controls need; FitClientArea sizes the frame, measured on the window, so
+// that the client area is the layout's size or holds its tab controls where they grew beyond it (run
+// once the controls exist and again whenever the frame changes, as a skin may change it);
+// PlaceTabPages lays the page windows over the tab control's page area.
+RECT FrameForClientArea(int left, int top, int width, int height, DWORD style, DWORD exStyle);
+void FitTabsToPages(FormState& f);
+void FitClientArea(FormState& f);
+void PlaceTabPages(const ControlState& tab);
+
+// Labels (label_text.cpp): their texts wrapped at the label's width, by the advance each character is
+// drawn with, and drawn in the colours the parent gives a static control.
+void DrawLabelText(HDC dc, const Text& text, const RECT& area);
+void PaintLabel(ControlState& c, HWND hwnd, HDC dc);  // dc null: in WM_PAINT
+
 HFONT DefaultFont();
 HFONT FontNamed(const Text& face);
 
@@ -156,6 +173,8 @@ void DestroyBrowser(BrowserSite* site);
 // as the A calls do on Windows. Wine's window manager converts the texts of ANSI windows, and menu
 // texts, with a code page of its own that is not always the ANSI one (UTF-8 under a WoW64 Wine), which
 // would garble GBK.
+using ::Narrow;
+using ::Widen;
 Text WindowText(HWND hwnd);
 void SetWindowTextGbk(HWND hwnd, const Text& text);
 

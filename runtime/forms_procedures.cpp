@@ -37,6 +37,15 @@ void OnFormSize(FormState& f, HWND hwnd)
             SendMessageA(c->hwnd, WM_SIZE, 0, 0);
 }
 
+// WM_WINDOWPOSCHANGED: a new frame (a skin's, say) keeps the client area the layout's size.
+LRESULT OnFormWindowPosChanged(FormState& f, HWND hwnd, WPARAM wp, LPARAM lp)
+{
+    const LRESULT result = DefWindowProcW(hwnd, WM_WINDOWPOSCHANGED, wp, lp);
+    if ((reinterpret_cast<const WINDOWPOS*>(lp)->flags & SWP_FRAMECHANGED) && f.alive.load())
+        FitClientArea(f);
+    return result;
+}
+
 // DM_GETDEFID: the default button that Enter presses, when it is enabled and shown.
 LRESULT DefaultButtonId(FormState& f)
 {
@@ -94,6 +103,8 @@ LRESULT CALLBACK FormProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
     case WM_SIZE:
         OnFormSize(*f, hwnd);
         break;
+    case WM_WINDOWPOSCHANGED:
+        return OnFormWindowPosChanged(*f, hwnd, wp, lp);
     case DM_GETDEFID:
         return DefaultButtonId(*f);
     case WM_DESTROY:
@@ -165,8 +176,7 @@ void PaintWithPicture(ControlState& c, HWND hwnd, bool caption)
         HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageA(hwnd, WM_GETFONT, 0, 0)));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-        std::wstring wide = Widen(text);
-        DrawTextW(dc, wide.c_str(), static_cast<int>(wide.size()), &rc, DT_LEFT | DT_WORDBREAK | DT_NOPREFIX);
+        DrawLabelText(dc, text, rc);
         SelectObject(dc, old);
     }
     EndPaint(hwnd, &ps);
@@ -181,6 +191,20 @@ bool OnPaint(ControlState& c, HWND hwnd)
     }
     if (c.spec.kind == ControlKind::Label && c.picture) {
         PaintWithPicture(c, hwnd, true);
+        return true;
+    }
+    if (c.spec.kind == ControlKind::Label || c.spec.kind == ControlKind::TransparentLabel) {
+        PaintLabel(c, hwnd, nullptr);
+        return true;
+    }
+    return false;
+}
+
+// WM_PRINTCLIENT: true when the control painted itself into `dc`.
+bool OnPrintClient(ControlState& c, HWND hwnd, HDC dc)
+{
+    if ((c.spec.kind == ControlKind::Label && !c.picture) || c.spec.kind == ControlKind::TransparentLabel) {
+        PaintLabel(c, hwnd, dc);
         return true;
     }
     return false;
@@ -247,9 +271,19 @@ LRESULT CALLBACK ControlProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp)
         if (OnPaint(*c, hwnd))
             return 0;
         break;
+    case WM_PRINTCLIENT:
+        if (OnPrintClient(*c, hwnd, reinterpret_cast<HDC>(wp)))
+            return 0;
+        break;
     case WM_SIZE:
         if (c->spec.kind == ControlKind::Browser && c->browser)
             BrowserResize(c->browser, LOWORD(lp), HIWORD(lp));
+        if (c->spec.kind == ControlKind::TabControl) {
+            // The tab control lays out its page area first; the page windows follow it.
+            const LRESULT r = CallWindowProcW(previous, hwnd, msg, wp, lp);
+            PlaceTabPages(*c);
+            return r;
+        }
         break;
     case WM_NCDESTROY:
         OnControlNcDestroy(*c, hwnd);

@@ -164,6 +164,7 @@ std::atomic<SoundSeam*> g_sound{&g_realSound};
 std::atomic<WaitSeam*> g_wait{&g_realWait};
 std::atomic<ProgramStartSeam*> g_programStart{&g_realProgramStart};
 std::atomic<ProgramEndSeam*> g_programEnd{&g_realProgramEnd};
+std::atomic<WorkerFailureSeam*> g_workerFailure{nullptr};
 
 template <class Seam>
 Seam* Swap(std::atomic<Seam*>& slot, Seam* seam, Seam* real)
@@ -211,3 +212,9 @@ ProgramEndSeam* SetProgramEndSeam(ProgramEndSeam* seam)
 {
     return Swap(g_programEnd, seam, static_cast<ProgramEndSeam*>(&g_realProgramEnd));
 }
+
+void BeforeWorkerRequest(std::string_view address)
+{
+    if (WorkerFailureSeam* seam = g_workerFailure.load()) seam->BeforeRequest(Text(address));
+}
+WorkerFailureSeam* SetWorkerFailureSeam(WorkerFailureSeam* seam) { return g_workerFailure.exchange(seam); }

@@ -1,7 +1,7 @@
 #pragma once
 // The seams between the programs and the parts of the platform that a test cannot drive: message boxes,
 // the save-file dialog, the shell's "open" of an address, sound playback, waits, starting another
-// program and ending this one.
+// program and ending this one; and the point where a test makes a worker run out of memory.
 //
 // Each seam is a small interface with one process-wide current implementation. By default it is the
 // real platform call; a test installs its own (a recorder that answers) with the Set function, which
@@ -123,3 +123,18 @@ public:
 
 void EndProgram(int exitCode);
 ProgramEndSeam* SetProgramEndSeam(ProgramEndSeam* seam);
+
+// --- A worker running out of memory --------------------------------------------------------------------
+
+class WorkerFailureSeam {
+public:
+    virtual ~WorkerFailureSeam() = default;
+    // Called before every request for a page or file (helpers/http_client.h) with its address, on the
+    // thread that makes it. A test's implementation throws std::bad_alloc there to make that worker run
+    // out of memory as a reply of many megabytes would.
+    virtual void BeforeRequest(const Text& address) = 0;
+};
+
+// Hands the address to the seam; nothing happens without one (the programs never set it).
+void BeforeWorkerRequest(std::string_view address);
+WorkerFailureSeam* SetWorkerFailureSeam(WorkerFailureSeam* seam);

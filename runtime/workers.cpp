@@ -123,8 +123,9 @@ bool RunControl::Start(std::function<void(const RunToken&)> body)
     auto state = std::make_shared<RunState>();
     state->running.store(true);
     HANDLE h = Launch([state, body = std::move(body)] {
+        // A run that ends early (out of memory) has ended too: a new one can start.
+        const RunEnd ended([&state](bool) { state->running.store(false); });
         body(RunToken(state));
-        state->running.store(false);
     });
     if (!h)
         return false;

@@ -6,6 +6,11 @@
 // window thread, so it needs no locks of its own for the controls. The window thread must not block
 // waiting for a worker without handling messages (use WaitHandlePumping), or the worker's next control
 // call waits for it forever.
+//
+// A worker that runs out of memory (std::bad_alloc) ends alone: the program and its windows go on. The
+// marks a run keeps (a count, a flag, a held button) are therefore restored by a RunEnd guard, which
+// runs on every way out of the run, not only at its normal end.
+#include <exception>
 #include <functional>
 #include <memory>
 
@@ -25,6 +30,31 @@ bool WaitHandlePumping(HANDLE handle, DWORD timeoutMs);
 // a worker and handles the thread's window messages until it has finished, so that the windows keep
 // painting meanwhile; called on any other thread, it runs `fn` at once.
 void RunOffWindowThread(const std::function<void()>& fn);
+
+// Runs `end` when the scope it guards is left, however it is left: a return, or an exception (such as
+// the std::bad_alloc that ends a worker) passing through. `end` is told whether an exception is passing
+// through, and hands what it changes in windows to their window thread (RunOnWindowThread); an
+// exception that `end` itself raises is dropped.
+class RunEnd {
+public:
+    explicit RunEnd(std::function<void(bool failed)> end)
+        : end_(std::move(end)), exceptions_(std::uncaught_exceptions())
+    {
+    }
+    ~RunEnd()
+    {
+        try {
+            end_(std::uncaught_exceptions() > exceptions_);
+        } catch (...) {
+        }
+    }
+    RunEnd(const RunEnd&) = delete;
+    RunEnd& operator=(const RunEnd&) = delete;
+
+private:
+    std::function<void(bool)> end_;
+    int exceptions_;
+};
 
 struct RunState;
 

@@ -1,7 +1,9 @@
 // The download of the new main program (see download.h).
 #include "updater/download.h"
 
+#include "runtime/files.h"
 #include "runtime/seams.h"
+#include "runtime/workers.h"
 #include "updater/hosts.h"
 #include "updater/release_description.h"
 #include "updater/state.h"
@@ -10,6 +12,11 @@
 #include <tlhelp32.h>
 
 #include <cmath>
+#include <condition_variable>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -33,6 +40,13 @@ constexpr char kUrlFailed[] = "不能打开该URL!";
 constexpr DWORD kEndWaitMs = 5000;
 // The connectivity page must answer within this.
 constexpr DWORD kConnectivityTimeoutMs = 15000;
+// Each wait of the download on the server: the connection, and every send and receive after it.
+constexpr DWORD kConnectTimeoutMs = 15000;
+constexpr DWORD kTransferTimeoutMs = 30000;
+// Chunks the worker may read ahead of the window thread.
+constexpr std::size_t kChunksAhead = 8;
+// How often the window thread looks at the download while it handles its messages.
+constexpr DWORD kLookMs = 100;
 
 class InternetHandle {
 public:
@@ -51,8 +65,147 @@ private:
     HINTERNET h_;
 };
 
-// The download under way: its temporary file, which 退出更新 may take away in the middle.
+void SetTimeouts(HINTERNET handle)
+{
+    const struct {
+        DWORD option, ms;
+    } timeouts[] = {
+        {INTERNET_OPTION_CONNECT_TIMEOUT, kConnectTimeoutMs},    {INTERNET_OPTION_SEND_TIMEOUT, kTransferTimeoutMs},
+        {INTERNET_OPTION_RECEIVE_TIMEOUT, kTransferTimeoutMs},   {INTERNET_OPTION_DATA_SEND_TIMEOUT, kTransferTimeoutMs},
+        {INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, kTransferTimeoutMs},
+    };
+    for (const auto& t : timeouts) {
+        DWORD ms = t.ms;
+        InternetSetOptionA(handle, t.option, &ms, sizeof(ms));
+    }
+}
+
+// What the download's worker and the window thread share. The worker makes every network call; the
+// window thread takes the reply's head and then the chunks as they come.
+struct Feed {
+    enum class Failure { None, Root, Url, Read };
+
+    std::mutex lock;
+    std::condition_variable changed;                        // for the worker: go ahead, room, or cancel
+    HANDLE arrived = CreateEventA(nullptr, FALSE, FALSE, nullptr);  // for the window thread: news
+
+    // Written by the worker.
+    Failure failure = Failure::None;
+    bool headKnown = false;
+    bool statusRead = false;
+    DWORD status = 0;
+    Text encoding;
+    bool encodingTooLong = false;
+    DWORD total = 0;  // 0: no readable Content-Length
+    std::deque<std::vector<unsigned char>> chunks;
+    bool ended = false;  // the last read gave 0 bytes
+    // Written by the window thread.
+    bool readBody = false;
+    bool cancelled = false;
+
+    ~Feed()
+    {
+        if (arrived)
+            CloseHandle(arrived);
+    }
+    // Runs `change` under the lock and tells the window thread.
+    template <class Change> void Tell(Change change)
+    {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            change();
+        }
+        SetEvent(arrived);
+    }
+    void Cancel()
+    {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            cancelled = true;
+        }
+        changed.notify_all();
+    }
+};
+
+Text HeaderText(HINTERNET request, DWORD query, bool& tooLong)
+{
+    char value[256] = {};
+    DWORD size = sizeof(value) - 1;
+    tooLong = false;
+    if (HttpQueryInfoA(request, query, value, &size, nullptr))
+        return Text(value, size < sizeof(value) ? size : 0);
+    tooLong = GetLastError() == ERROR_INSUFFICIENT_BUFFER;
+    return Text();
+}
+
+// The worker: the request, its head, then the body in chunks until the end, a failure or a cancel.
+// It owns its share of the feed, so a download the window has given up on ends here on its own, at
+// the latest when a time-out ends its wait.
+void FetchInto(const std::shared_ptr<Feed>& feed, const Text& url, const Text& agent, DWORD access)
+{
+    InternetHandle root(InternetOpenA(agent.c_str(), access, nullptr, nullptr, 0));
+    if (!root) {
+        feed->Tell([&] { feed->failure = Feed::Failure::Root; });
+        return;
+    }
+    SetTimeouts(root.Get());
+    std::vector<unsigned char> buffer(kReadSize);
+    InternetHandle request(InternetOpenUrlA(root.Get(), url.c_str(), kExtraHeaders, sizeof(kExtraHeaders) - 1, kOpenFlags, 0));
+    if (!request) {
+        feed->Tell([&] { feed->failure = Feed::Failure::Url; });
+        return;
+    }
+    SetTimeouts(request.Get());
+    DWORD status = 0, size = sizeof(status);
+    const bool statusRead =
+        HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) != FALSE;
+    bool tooLong = false;
+    const Text encoding = HeaderText(request.Get(), HTTP_QUERY_CONTENT_ENCODING, tooLong);
+    DWORD total = 0;
+    size = sizeof(total);
+    if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &total, &size, nullptr))
+        total = 0;
+    feed->Tell([&] {
+        feed->headKnown = true;
+        feed->statusRead = statusRead;
+        feed->status = status;
+        feed->encoding = encoding;
+        feed->encodingTooLong = tooLong;
+        feed->total = total;
+    });
+    {
+        std::unique_lock<std::mutex> hold(feed->lock);
+        feed->changed.wait(hold, [&] { return feed->readBody || feed->cancelled; });
+        if (feed->cancelled)
+            return;
+    }
+    for (;;) {
+        DWORD got = 0;
+        const BOOL read = InternetReadFile(request.Get(), buffer.data(), kReadSize, &got);
+        std::unique_lock<std::mutex> hold(feed->lock);
+        if (feed->cancelled)
+            return;
+        if (!read || got == 0) {
+            if (!read)
+                feed->failure = Feed::Failure::Read;
+            feed->ended = true;
+            hold.unlock();
+            SetEvent(feed->arrived);
+            return;
+        }
+        feed->changed.wait(hold, [&] { return feed->cancelled || feed->chunks.size() < kChunksAhead; });
+        if (feed->cancelled)
+            return;
+        feed->chunks.emplace_back(buffer.begin(), buffer.begin() + got);
+        hold.unlock();
+        SetEvent(feed->arrived);
+    }
+}
+
+// The download under way: the worker's feed and the temporary file, which 退出更新 may take away in
+// the middle.
 struct ActiveDownload {
+    std::shared_ptr<Feed> feed;
     HANDLE file = INVALID_HANDLE_VALUE;
     Text tempPath;
     bool abandoned = false;
@@ -79,44 +232,136 @@ bool NetworkReachable()
     return static_cast<bool>(page);
 }
 
-// Whether the file at `path` could be replaced now: it is missing, or it opens for writing (a running
-// program's file does not). Nothing in it is changed.
-bool CanReplace(const Text& path)
+enum class Replaceable { Yes, InUse, No };
+
+// Whether the file at `path` could be replaced now: it is missing, or it opens for writing. Only a
+// sharing violation (a running program's file) means it is in use; a read-only file, a folder that
+// may not be written and the like are no reason to end anything. Nothing in it is changed.
+Replaceable CanReplace(const Text& path)
 {
     const DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
-        return GetLastError() == ERROR_FILE_NOT_FOUND;
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? Replaceable::Yes : Replaceable::No;
     if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-        return false;
+        return Replaceable::No;
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
+        return GetLastError() == ERROR_SHARING_VIOLATION ? Replaceable::InUse : Replaceable::No;
     CloseHandle(file);
+    return Replaceable::Yes;
+}
+
+bool ReadAt(HANDLE file, std::uint32_t offset, void* out, DWORD count)
+{
+    LARGE_INTEGER at;
+    at.QuadPart = offset;
+    DWORD got = 0;
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ReadFile(file, out, count, &got, nullptr) && got == count;
+}
+
+// Whether the `size` bytes of the file are a 32-bit Windows program: "MZ", the PE signature where
+// e_lfanew points, the i386 machine right after it.
+bool IsWin32Program(HANDLE file, std::uint32_t size)
+{
+    unsigned char dos[64];
+    if (size < sizeof(dos) || !ReadAt(file, 0, dos, sizeof(dos)) || dos[0] != 'M' || dos[1] != 'Z')
+        return false;
+    const std::uint32_t peAt = dos[0x3C] | dos[0x3D] << 8 | dos[0x3E] << 16 | static_cast<std::uint32_t>(dos[0x3F]) << 24;
+    unsigned char pe[6];
+    if (peAt > size - sizeof(pe) || !ReadAt(file, peAt, pe, sizeof(pe)))
+        return false;
+    return std::memcmp(pe, "PE\0\0", 4) == 0 && (pe[4] | pe[5] << 8) == IMAGE_FILE_MACHINE_I386;
+}
+
+// Handles the window's messages until `ready` holds for the feed (looked at under its lock); false
+// when the download is abandoned or the window closes first.
+template <class Ready> bool Await(const ActiveDownload& active, Ready ready)
+{
+    Feed& feed = *active.feed;
+    for (;;) {
+        if (active.abandoned || !UpdaterWindow.IsOpen())
+            return false;
+        {
+            std::lock_guard<std::mutex> hold(feed.lock);
+            if (ready())
+                return true;
+        }
+        WaitHandlePumping(feed.arrived, kLookMs);
+    }
+}
+
+// The head of the reply: only the file itself will do, not an error page and not bytes in an
+// encoding nobody decodes. Says why when it will not.
+bool AcceptableHead(const Feed& feed)
+{
+    switch (feed.failure) {
+    case Feed::Failure::Root:
+        Say("Internet连接错误!");
+        return false;
+    case Feed::Failure::Url:
+        Say(kUrlFailed);
+        return false;
+    default:
+        break;
+    }
+    const Text encoding = ToLowerAscii(TrimText(feed.encoding));
+    if (!feed.statusRead || feed.status != 200 || feed.encodingTooLong || (!encoding.empty() && encoding != "identity") ||
+        feed.total > kProgramSizeLimit) {
+        Say(kUrlFailed);
+        return false;
+    }
     return true;
 }
 
-Text FileNameOf(const Text& path)
+// The body into the temporary file, chunk by chunk as the worker hands them over. True when it is
+// complete.
+bool ReceiveBody(ActiveDownload& active, std::uint32_t total, DownloadProgressCallback callback, std::uint32_t& done)
 {
-    const std::size_t slash = path.find_last_of('\\');
-    return slash == Text::npos ? path : path.substr(slash + 1);
-}
-
-Text DirectoryOf(const Text& path)
-{
-    const std::size_t slash = path.find_last_of('\\');
-    return slash == Text::npos ? Text(".") : path.substr(0, slash);
-}
-
-Text HeaderText(HINTERNET request, DWORD query, bool& tooLong)
-{
-    char value[256] = {};
-    DWORD size = sizeof(value) - 1;
-    tooLong = false;
-    if (HttpQueryInfoA(request, query, value, &size, nullptr))
-        return Text(value, size < sizeof(value) ? size : 0);
-    tooLong = GetLastError() == ERROR_INSUFFICIENT_BUFFER;
-    return Text();
+    Feed& feed = *active.feed;
+    const DWORD start = GetTickCount();
+    done = 0;
+    for (;;) {
+        std::deque<std::vector<unsigned char>> chunks;
+        bool ended = false;
+        Feed::Failure failure = Feed::Failure::None;
+        if (!Await(active, [&] { return !feed.chunks.empty() || feed.ended; }))
+            return false;
+        {
+            std::lock_guard<std::mutex> hold(feed.lock);
+            chunks.swap(feed.chunks);
+            ended = feed.ended;
+            failure = feed.failure;
+        }
+        feed.changed.notify_all();
+        for (const auto& chunk : chunks) {
+            const DWORD got = static_cast<DWORD>(chunk.size());
+            if (got > kProgramSizeLimit - done) {
+                Say(kReadFailed);
+                return false;
+            }
+            DWORD written = 0;
+            if (!WriteFile(active.file, chunk.data(), got, &written, nullptr) || written != got) {
+                Say(kWriteFailed);
+                return false;
+            }
+            done += got;
+            DWORD elapsed = GetTickCount() - start;
+            if (elapsed == 0)
+                elapsed = 10;
+            callback(total, done, elapsed, 0);
+            if (active.abandoned || !UpdaterWindow.IsOpen())
+                return false;
+        }
+        if (!ended)
+            continue;
+        // WinINet ends a dropped connection like a finished one: only the count tells them apart.
+        if (failure != Feed::Failure::None || done == 0 || (total != 0 && done != total)) {
+            Say(kReadFailed);
+            return false;
+        }
+        return true;
+    }
 }
 
 // The request and the transfer into a temporary file, then the replacement.
@@ -127,106 +372,81 @@ Outcome Transfer(const Text& url, const Text& path, DownloadProgressCallback cal
     const Text agent = "Agent" + std::to_string(static_cast<long>(GetTickCount()));
     const DWORD access = (connection & INTERNET_CONNECTION_PROXY) ? INTERNET_OPEN_TYPE_PRECONFIG
                                                                   : INTERNET_OPEN_TYPE_PRECONFIG_WITH_NO_AUTOPROXY;
-    InternetHandle root(InternetOpenA(agent.c_str(), access, nullptr, nullptr, 0));
-    if (!root) {
+    ActiveDownload active;
+    active.feed = std::make_shared<Feed>();
+    const std::shared_ptr<Feed> feed = active.feed;
+    if (!feed->arrived || !StartWorker([feed, url, agent, access] { FetchInto(feed, url, agent, access); })) {
         Say("Internet连接错误!");
         return Outcome::Failed;
     }
-    std::vector<unsigned char> buffer(kReadSize);
-    InternetHandle request(InternetOpenUrlA(root.Get(), url.c_str(), kExtraHeaders, sizeof(kExtraHeaders) - 1, kOpenFlags, 0));
-    if (!request) {
-        Say(kUrlFailed);
-        return Outcome::Failed;
-    }
-    // Only the file itself will do: not an error page, and not bytes in an encoding nobody decodes.
-    DWORD status = 0, size = sizeof(status);
-    if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) ||
-        status != 200) {
-        Say(kUrlFailed);
-        return Outcome::Failed;
-    }
-    bool tooLong = false;
-    const Text encoding = ToLowerAscii(TrimText(HeaderText(request.Get(), HTTP_QUERY_CONTENT_ENCODING, tooLong)));
-    if (tooLong || (!encoding.empty() && encoding != "identity")) {
-        Say(kUrlFailed);
-        return Outcome::Failed;
-    }
-
-    if (!CanReplace(path))
-        return Outcome::InUse;
-
-    DWORD total = 0;
-    size = sizeof(total);
-    if (!HttpQueryInfoA(request.Get(), HTTP_QUERY_CONTENT_LENGTH | HTTP_QUERY_FLAG_NUMBER, &total, &size, nullptr))
-        total = 0;
-    if (total > kProgramSizeLimit) {
-        Say(kUrlFailed);
-        return Outcome::Failed;
-    }
-
-    char tempPath[MAX_PATH + 1] = {};
-    if (!GetTempFileNameA(DirectoryOf(path).c_str(), "upd", 0, tempPath)) {
-        Say(kWriteFailed);
-        return Outcome::Failed;
-    }
-    ActiveDownload active;
-    active.tempPath = tempPath;
-    active.file = CreateFileA(tempPath, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (active.file == INVALID_HANDLE_VALUE) {
-        DeleteFileA(tempPath);
-        Say(kWriteFailed);
-        return Outcome::Failed;
-    }
+    struct Leave {
+        ActiveDownload& active;
+        ~Leave()
+        {
+            g_active = nullptr;
+            active.feed->Cancel();
+            if (active.file != INVALID_HANDLE_VALUE)
+                CloseHandle(active.file);
+            if (!active.tempPath.empty())
+                DeleteFileA(active.tempPath.c_str());
+        }
+    } leave{active};
     g_active = &active;
 
-    const DWORD start = GetTickCount();
-    std::uint32_t done = 0;
-    bool complete = false;
-    for (;;) {
-        DWORD got = 0;
-        if (!InternetReadFile(request.Get(), buffer.data(), kReadSize, &got)) {
-            Say(kReadFailed);
-            break;
-        }
-        if (got == 0) {
-            // WinINet ends a dropped connection like a finished one: only the count tells them apart.
-            complete = done > 0 && (total == 0 || done == total);
-            if (!complete)
-                Say(kReadFailed);
-            break;
-        }
-        if (got > kProgramSizeLimit - done) {
-            Say(kReadFailed);
-            break;
-        }
-        DWORD written = 0;
-        if (!WriteFile(active.file, buffer.data(), got, &written, nullptr) || written != got) {
-            Say(kWriteFailed);
-            break;
-        }
-        done += got;
-        DWORD elapsed = GetTickCount() - start;
-        if (elapsed == 0)
-            elapsed = 10;
-        callback(total, done, elapsed, 0);
-        if (active.abandoned || !UpdaterWindow.IsOpen())
-            break;
+    if (!Await(active, [&] { return feed->headKnown || feed->failure != Feed::Failure::None; }))
+        return Outcome::Failed;
+    if (!AcceptableHead(*feed))
+        return Outcome::Failed;
+    switch (CanReplace(path)) {
+    case Replaceable::InUse:
+        return Outcome::InUse;
+    case Replaceable::No:
+        Say(kWriteFailed);
+        return Outcome::Failed;
+    case Replaceable::Yes:
+        break;
     }
-    g_active = nullptr;
-    if (active.abandoned)
-        return Outcome::Failed;  // the file is gone already
-    const bool flushed = complete && UpdaterWindow.IsOpen() && FlushFileBuffers(active.file);
-    CloseHandle(active.file);
-    if (!flushed) {
-        DeleteFileA(active.tempPath.c_str());
-        if (complete && UpdaterWindow.IsOpen())
-            Say(kWriteFailed);
+
+    const Text folder = PathDirectory(path);
+    char tempPath[MAX_PATH + 1] = {};
+    if (!GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "upd", 0, tempPath)) {
+        Say(kWriteFailed);
         return Outcome::Failed;
     }
-    if (!MoveFileExA(active.tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        DeleteFileA(active.tempPath.c_str());
-        return Outcome::InUse;  // the program was started again in the meantime
+    active.tempPath = tempPath;
+    active.file = CreateFileA(tempPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (active.file == INVALID_HANDLE_VALUE) {
+        Say(kWriteFailed);
+        return Outcome::Failed;
     }
+    {
+        std::lock_guard<std::mutex> hold(feed->lock);
+        feed->readBody = true;
+    }
+    feed->changed.notify_all();
+
+    std::uint32_t done = 0;
+    if (!ReceiveBody(active, feed->total, callback, done))
+        return Outcome::Failed;
+    if (!IsWin32Program(active.file, done)) {
+        Say(kReadFailed);
+        return Outcome::Failed;
+    }
+    if (!FlushFileBuffers(active.file)) {
+        Say(kWriteFailed);
+        return Outcome::Failed;
+    }
+    CloseHandle(active.file);
+    active.file = INVALID_HANDLE_VALUE;
+    if (!MoveFileExA(active.tempPath.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        // The program may have been started again in the meantime; anything else is a failure to write.
+        if (CanReplace(path) == Replaceable::InUse)
+            return Outcome::InUse;
+        Say(kWriteFailed);
+        return Outcome::Failed;
+    }
+    active.tempPath.clear();
+    UpdateInstalled = true;
     UpdaterWindow.Control("高级选择夹1").SetSelection(1);
     return Outcome::Done;
 }
@@ -309,7 +529,7 @@ DWORD FindProcessByName(const Text& exename, const Text& target)
     PROCESSENTRY32 entry = {};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32First(snapshot, &entry); more && !found; more = Process32Next(snapshot, &entry)) {
-        if (ToLowerAscii(FileNameOf(entry.szExeFile)) == wanted && IsOurTarget(entry.th32ProcessID, target))
+        if (ToLowerAscii(PathFileName(entry.szExeFile)) == wanted && IsOurTarget(entry.th32ProcessID, target))
             found = entry.th32ProcessID;
     }
     CloseHandle(snapshot);
@@ -352,7 +572,7 @@ int DownloadFileWithProgress(const Text& url, const Text& path, DownloadProgress
     const Outcome outcome = RunDownload(url, path, callback);
     if (outcome == Outcome::InUse) {
         if (ShowMessageBox(kInUseQuestion, "程序正在运行", MB_YESNO | MB_ICONINFORMATION) == IDYES) {
-            EndRunningProgram(FileNameOf(path), path);
+            EndRunningProgram(PathFileName(path), path);
             StartUpdate();
         } else {
             UpdaterWindow.Close();
@@ -385,9 +605,13 @@ void AbandonDownload()
 {
     if (!g_active || g_active->abandoned)
         return;
-    CloseHandle(g_active->file);
+    g_active->feed->Cancel();
+    if (g_active->file != INVALID_HANDLE_VALUE)
+        CloseHandle(g_active->file);
     g_active->file = INVALID_HANDLE_VALUE;
-    DeleteFileA(g_active->tempPath.c_str());
+    if (!g_active->tempPath.empty())
+        DeleteFileA(g_active->tempPath.c_str());
+    g_active->tempPath.clear();
     g_active->abandoned = true;
 }
 

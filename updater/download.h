@@ -2,11 +2,19 @@
 // The download of the new main program with progress, started by 开始更新.
 //
 // The installed program is never touched until the new one is complete: the updater first makes sure
-// it could replace the program's file (asking to end the running program when it is in use), then
-// downloads into a temporary file in the program directory and, only when the whole body has arrived
-// (status 200, as many bytes as announced, at least one), puts it in place of the program in one step.
-// Every failure, and 退出更新 in the middle, leaves the installed program as it was and removes the
-// temporary file. The window turns to its page "更新完成" only once the new program is in place.
+// it could replace the program's file (asking to end the running program only when the file is held
+// by another process; any other failure to open it ends the step with 写文件出错!), then downloads
+// into a temporary file in the program directory and, only when the whole body has arrived (status
+// 200, as many bytes as announced, at least one) and it is a 32-bit Windows program (the MZ header,
+// the PE signature where e_lfanew points, the i386 machine), puts it in place of the program in one
+// step; a body that is not such a program says 读文件出错!. Every failure, and 退出更新 in the middle,
+// leaves the installed program as it was and removes the temporary file. The window turns to its
+// page "更新完成" only once the new program is in place.
+//
+// Every network call of the download runs on a worker of its own, with connect, send and receive
+// time-outs on each of its handles; the window thread writes the file and shows the progress as the
+// chunks come, and handles its messages while it waits for them, so a stalled server never freezes
+// the window and 退出更新 always works.
 #include "runtime/forms.h"
 #include "runtime/text.h"
 

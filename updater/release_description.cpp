@@ -160,9 +160,17 @@ Text OwnFileName()
 {
     char path[MAX_PATH * 2] = {};
     DWORD n = GetModuleFileNameA(nullptr, path, sizeof(path));
-    Text full(path, n < sizeof(path) ? n : 0);
-    const std::size_t slash = full.find_last_of("\\/");
-    return slash == Text::npos ? full : full.substr(slash + 1);
+    return PathFileName(Text(path, n < sizeof(path) ? n : 0));
+}
+
+// The banner only reaches the picture decoder when it is a GIF, as its name says.
+ByteSet GifOnly(ByteSet bytes)
+{
+    static const char* const kSignatures[] = {"GIF87a", "GIF89a"};
+    for (const char* signature : kSignatures)
+        if (bytes.size() >= 6 && std::memcmp(bytes.data(), signature, 6) == 0)
+            return bytes;
+    return ByteSet();
 }
 
 }  // namespace
@@ -342,7 +350,7 @@ void OnUpdaterWindowCreated(const EventArgs& args)
     UpdaterWindow = form;
 
     AttachSkinData(CarriedSkinData());
-    form.Control("图片框_logo").SetPicture(HttpGetBytes(MakerUrl(kLogoPath)));
+    form.Control("图片框_logo").SetPicture(GifOnly(HttpGetBytes(MakerUrl(kLogoPath))));
 
     const ByteSet description = HttpGetBytes(MakerUrl(kDescriptionPath));
     if (!ReleaseDoc || !ReleaseDoc->Load(description)) {

@@ -13,6 +13,7 @@ MemoryModule* SkinModule = nullptr;
 Text SkinText;
 Text ProgramDir;
 Form UpdaterWindow;
+bool UpdateInstalled = false;
 
 namespace {
 
@@ -22,6 +23,7 @@ void FreeText(Text& text) { Text().swap(text); }
 
 void InitUpdaterGlobals()
 {
+    UpdateInstalled = false;
     if (!ReleaseDoc)
         ReleaseDoc = new ReleaseDocument;
     if (!SkinModule)

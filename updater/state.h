@@ -31,11 +31,14 @@ extern Text SkinText;
 extern Text ProgramDir;
 // The updater's window once it has been created.
 extern Form UpdaterWindow;
+// Set once the new main program is in place: only then may the page "更新完成" show.
+extern bool UpdateInstalled;
 
 // The updater's own file name as it is written by the main program.
 inline constexpr char kUpdaterFileName[] = "Brelmor自动更新.exe";
 
-// Creates the empty release document and the skin module object without a module.
+// Creates the empty release document and the skin module object without a module; no update is
+// installed yet.
 void InitUpdaterGlobals();
 // The exit clean-up: frees exename and downurl, the release document, ver, updateat, at and ok, the
 // skin module (which unloads the library) and the skin text, in this order. Runs once: a second call

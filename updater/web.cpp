@@ -1,8 +1,13 @@
 // The updater's plain HTTP GET (see web.h).
 #include "updater/web.h"
 
+#include "runtime/workers.h"
+
 #include <windows.h>
 #include <wininet.h>
+
+#include <atomic>
+#include <memory>
 
 namespace updater {
 
@@ -28,22 +33,28 @@ HINTERNET Session()
     return g_session;
 }
 
-}  // namespace
+// One GET as its worker and its caller share it.
+struct Get {
+    HANDLE finished = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    std::atomic<bool> givenUp{false};
+    ByteSet body;  // the worker's until `finished` is set
+    ~Get()
+    {
+        if (finished)
+            CloseHandle(finished);
+    }
+};
 
-ByteSet HttpGetBytes(const Text& url)
+ByteSet Fetch(HINTERNET session, const Text& url, const std::atomic<bool>& givenUp)
 {
     ByteSet body;
-    HINTERNET session = Session();
-    if (!session)
-        return body;
-    HINTERNET request = InternetOpenUrlA(session, url.c_str(), nullptr, 0,
-                                         INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    HINTERNET request = InternetOpenUrlA(session, url.c_str(), nullptr, 0, INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE, 0);
     if (!request)
         return body;
     DWORD status = 0, size = sizeof(status);
     if (HttpQueryInfoA(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &size, nullptr) && status == 200) {
         unsigned char buffer[16384];
-        for (;;) {
+        while (!givenUp) {
             DWORD got = 0;
             if (!InternetReadFile(request, buffer, sizeof(buffer), &got)) {
                 body.clear();
@@ -60,6 +71,26 @@ ByteSet HttpGetBytes(const Text& url)
     }
     InternetCloseHandle(request);
     return body;
+}
+
+}  // namespace
+
+ByteSet HttpGetBytes(const Text& url, unsigned deadlineMs)
+{
+    HINTERNET session = Session();
+    if (!session)
+        return ByteSet();
+    auto get = std::make_shared<Get>();
+    if (!get->finished || !StartWorker([get, session, url] {
+            get->body = Fetch(session, url, get->givenUp);
+            SetEvent(get->finished);
+        }))
+        return ByteSet();
+    if (WaitForSingleObject(get->finished, deadlineMs) != WAIT_OBJECT_0) {
+        get->givenUp = true;
+        return ByteSet();
+    }
+    return std::move(get->body);
 }
 
 void CloseWebSession()

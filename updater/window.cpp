@@ -48,6 +48,7 @@ EventTable UpdaterWindowEvents()
         {"按钮1", Event::Click, OnQuitUpdateClicked},
         {"开始更新", Event::Click, OnStartUpdateClicked},
         {"完成", Event::Click, OnFinishUpdateClicked},
+        {kTab, Event::SelectionChanged, OnPageChosen},
     };
 }
 
@@ -69,6 +70,12 @@ void OnQuitUpdateClicked(const EventArgs&)
 {
     AbandonDownload();
     EndProgram(0);
+}
+
+void OnPageChosen(const EventArgs& args)
+{
+    if (args.index == 1 && !UpdateInstalled)
+        args.form->Control(kTab).SetSelection(0);
 }
 
 void OnFinishUpdateClicked(const EventArgs& args)

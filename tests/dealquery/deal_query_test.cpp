@@ -356,6 +356,31 @@ TEST_F(DealQueryTest, APageThatFailsInsideTheLoopAddsNoRows)
     EXPECT_EQ(Caption("标签_交易笔数"), " 笔");
 }
 
+TEST_F(DealQueryTest, AQueryOutOfMemoryShowsWhatItReadAndFreesTheButton)
+{
+    GamePages g;
+    g.pages = {{Deal("a", "1,280", "2元"), Deal("b", "20", "0.5元")}, {Deal("c", "5", "1元")}};
+    ServeGame("5", g);
+    Choose("5", "问道");
+    {
+        seams_test::RequestFailure failure("pg=2", 1);
+        RunQuery();
+        EXPECT_EQ(failure.Failures(), 1);
+    }
+    // Page 1 is the result, saved as after the last page.
+    EXPECT_EQ(List().RowCount(), 2);
+    EXPECT_EQ(Caption("标签_交易总金额"), "1300 元");
+    EXPECT_EQ(Caption("状态"), "查询完毕！");
+    EXPECT_EQ(form.Control("状态条1").PartText(1), "查询完毕！");
+    EXPECT_EQ(DealResultsSaved.load(), 1);
+    EXPECT_EQ(DealQueryBusy.load(), 0);
+    EXPECT_FALSE(DealQueryRunning());
+
+    Click("成交量");
+    ASSERT_TRUE(PumpUntil([&] { return List().RowCount() == 3 && DealQueryBusy.load() == 0; }, 10000));
+    EXPECT_TRUE(boxes.Calls().empty());
+}
+
 // --- Saved copy and restore ----------------------------------------------------------------------------
 
 TEST_F(DealQueryTest, RestoreRefusesBeforeAQueryAndBringsBackTheLastCompleteOne)

@@ -1,6 +1,7 @@
 // Windows built from layout tables: every control kind is created and reads back as declared.
 #include "forms/every_kind.h"
 #include "support/pump.h"
+#include "runtime/forms_internal.h"
 
 #include <gtest/gtest.h>
 
@@ -42,12 +43,15 @@ TEST_F(FormLayout, WindowHasTitlePlaceAndSize)
     Form f = Load(EveryKindLayout());
     ASSERT_TRUE(f.IsOpen());
     EXPECT_EQ(f.Title(), "测试窗口 Brelmor Quovanta");
-    RECT rc;
+    // The place is the frame's, the size the client area's: the frame and caption come on top.
+    RECT rc, client;
     GetWindowRect(f.Handle(), &rc);
+    GetClientRect(f.Handle(), &client);
     EXPECT_EQ(rc.left, 50);
     EXPECT_EQ(rc.top, 50);
-    EXPECT_EQ(rc.right - rc.left, 680);
-    EXPECT_EQ(rc.bottom - rc.top, 520);
+    EXPECT_EQ(client.right, 680);
+    EXPECT_EQ(client.bottom, 520);
+    EXPECT_GT(rc.bottom - rc.top, 520);
     EXPECT_TRUE(f.Visible());
     EXPECT_EQ(GetWindow(f.Handle(), GW_OWNER), nullptr);
     EXPECT_EQ(GetParent(f.Handle()), nullptr);
@@ -156,6 +160,118 @@ TEST_F(FormLayout, ControlsSitOnTheirParents)
     EXPECT_TRUE(IsWindowVisible(onPage1));
     f.Control("选择夹1").SetSelection(7);  // no such page: nothing changes
     EXPECT_EQ(f.Control("选择夹1").Selection(), 1);
+}
+
+// A tab control that fills its window, with a control on a page as wide and as high as the whole tab
+// control: the tab control grows until its page holds the control, and the window with it. A control
+// declared hidden asks for no room.
+TEST_F(FormLayout, TabControlGrowsUntilItsPagesHoldTheirControls)
+{
+    WindowLayout w{"页面", {50, 50, 300, 200}};
+    w.Add(ui::Tab("选择夹1", {0, 0, 300, 200}, {"第一页", "第二页"}));
+    w.Add(ui::PictureBox("图片框1", {0, 0, 300, 50}).In("选择夹1", 0));
+    w.Add(ui::Button("按钮1", "确定", {10, 170, 80, 30}).In("选择夹1", 1));
+    w.Add(ui::Label("标签_隐藏", "", {0, 0, 900, 900}).In("选择夹1", 1).Hide());
+    Form f = Load(w);
+    ASSERT_TRUE(f.IsOpen());
+    for (const char* name : {"图片框1", "按钮1"}) {
+        HWND control = f.Control(name).Handle();
+        HWND page = GetParent(control);
+        f.Control("选择夹1").SetSelection(name == std::string("按钮1") ? 1 : 0);
+        RECT r, area;
+        GetWindowRect(control, &r);
+        GetClientRect(page, &area);
+        MapWindowPoints(page, nullptr, reinterpret_cast<POINT*>(&area), 2);
+        EXPECT_GE(area.right, r.right) << name;
+        EXPECT_GE(area.bottom, r.bottom) << name;
+        EXPECT_EQ(r.right - r.left, name == std::string("按钮1") ? 80 : 300) << name;
+    }
+    const Bounds tab = f.Control("选择夹1").GetBounds();
+    EXPECT_GT(tab.width, 300);
+    EXPECT_GT(tab.height, 200);
+    EXPECT_LT(tab.width, 330);   // the hidden label asked for nothing
+    EXPECT_LT(tab.height, 260);
+    RECT client;
+    GetClientRect(f.Handle(), &client);
+    EXPECT_EQ(client.right, tab.width);
+    EXPECT_EQ(client.bottom, tab.height);
+}
+
+// Every glyph of a label's text is drawn whole: the label wraps where a line would run past its edge.
+// Two lines that the system's own wrapping leaves whole: ideographs that fill the width, then a closing
+// mark, which may not begin a line; and a line with curly quotes, which a face with bitmap glyphs draws
+// wider than it measures them (the label is as wide as the line measures).
+TEST_F(FormLayout, LabelsDrawEveryGlyphOfTheirTextWhole)
+{
+    // A white 1 x 1 BMP: a label with a picture draws its text itself.
+    ByteSet white = {'B', 'M', 58, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0,         // file header
+                     40, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 24, 0, 0, 0, 0, 0, 4, 0, 0, 0};
+    white.resize(54, 0);                                                       // no resolution, no palette
+    white.insert(white.end(), {255, 255, 255, 0});                             // one white pixel
+    const struct {
+        Text text;
+        std::wstring measured;  // the part whose measured width the label gets
+        bool breaksAtTheMark;
+    } texts[] = {
+        {"更新完成即可启动。", L"更新完成即可启动", true},
+        {"勾选“自动运行”后点击“完成更新”", L"勾选“自动运行”后点击“完成更新”", false},
+    };
+    auto dark = [](COLORREF p) { return GetRValue(p) + GetGValue(p) + GetBValue(p) < 3 * 100; };
+    for (const auto& t : texts)
+        for (int kind = 0; kind < 3; ++kind) {
+            const char* what[] = {"label", "transparent label", "label with a picture"};
+            ControlSpec spec = kind == 1 ? ui::TransparentLabel("标签1", t.text, {10, 10, 100, 60})
+                                         : ui::Label("标签1", t.text, {10, 10, 100, 60});
+            if (kind == 2)
+                spec.Picture(white);
+            WindowLayout w{"换行", {50, 50, 500, 200}};
+            w.Add(spec);
+            Form f = Load(w);
+            HWND label = f.Control("标签1").Handle();
+            ASSERT_NE(label, nullptr) << what[kind];
+
+            // The text's ink drawn on one line, unclipped, and the width it measures.
+            HDC screen = GetDC(label);
+            HDC mem = CreateCompatibleDC(screen);
+            HBITMAP bitmap = CreateCompatibleBitmap(screen, 600, 40);
+            HGDIOBJ oldBitmap = SelectObject(mem, bitmap);
+            HGDIOBJ oldFont = SelectObject(mem, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
+            RECT all{0, 0, 600, 40};
+            FillRect(mem, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+            SetBkMode(mem, TRANSPARENT);
+            const std::wstring wide = forms_detail::Widen(t.text);
+            TextOutW(mem, 0, 0, wide.c_str(), static_cast<int>(wide.size()));
+            int inkOnOneLine = 0;
+            for (int y = 0; y < 40; ++y)
+                for (int x = 0; x < 600; ++x)
+                    inkOnOneLine += dark(GetPixel(mem, x, y));
+            SIZE extent;
+            GetTextExtentPoint32W(mem, t.measured.c_str(), static_cast<int>(t.measured.size()), &extent);
+            TEXTMETRICW tm;
+            GetTextMetricsW(mem, &tm);
+            SelectObject(mem, oldFont);
+            SelectObject(mem, oldBitmap);
+            DeleteObject(bitmap);
+            DeleteDC(mem);
+            ReleaseDC(label, screen);
+
+            f.Control("标签1").SetBounds({10, 10, extent.cx, 3 * tm.tmHeight});
+            RedrawWindow(f.Handle(), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);
+            HDC dc = GetDC(label);
+            int ink = 0, inkBelow = 0;
+            for (int y = 0; y < 3 * tm.tmHeight; ++y)
+                for (int x = 0; x < extent.cx; ++x)
+                    if (dark(GetPixel(dc, x, y))) {
+                        ++ink;
+                        inkBelow += y >= tm.tmHeight;
+                    }
+            ReleaseDC(label, dc);
+            EXPECT_GT(inkOnOneLine, 0) << what[kind];
+            EXPECT_EQ(ink, inkOnOneLine) << what[kind] << ": part of the text was cut off at the edge";
+            if (t.breaksAtTheMark)
+                EXPECT_GT(inkBelow, 0) << what[kind];
+            f.Destroy();
+        }
 }
 
 TEST_F(FormLayout, EveryControlWindowCarriesItsName)

@@ -1,5 +1,5 @@
 // Workers write controls while the window thread runs; a closed window's controls ignore them; the run
-// control pauses, resumes and stops a run at its safe points.
+// control pauses, resumes and stops a run at its safe points, and a run out of memory ends alone.
 #include "runtime/workers.h"
 #include "forms/every_kind.h"
 #include "support/pump.h"
@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <new>
 
 namespace {
 
@@ -154,6 +155,29 @@ TEST(FormWorkers, RunControlPausesResumesAndStopsAtSafePoints)
     EXPECT_FALSE(run.IsPaused());
 
     // After the end a new run can start.
+    std::atomic<bool> second{false};
+    ASSERT_TRUE(run.Start([&](const RunToken& token) { second = token.Checkpoint(); }));
+    EXPECT_TRUE(run.Join(5000));
+    EXPECT_TRUE(second.load());
+}
+
+TEST(FormWorkers, ARunOutOfMemoryEndsAloneAndItsGuardsRun)
+{
+    // Each guard learns whether the worker fails through it; the run's end lets the next run start.
+    std::atomic<int> failedEnds{0}, plainEnds{0};
+    RunControl run;
+    ASSERT_TRUE(run.Start([&](const RunToken&) {
+        const RunEnd outer([&](bool failed) { ++(failed ? failedEnds : plainEnds); });
+        {
+            const RunEnd inner([&](bool failed) { ++(failed ? failedEnds : plainEnds); });
+        }
+        throw std::bad_alloc();
+    }));
+    EXPECT_TRUE(run.Join(5000));
+    EXPECT_FALSE(run.IsRunning());
+    EXPECT_EQ(failedEnds.load(), 1);
+    EXPECT_EQ(plainEnds.load(), 1);
+
     std::atomic<bool> second{false};
     ASSERT_TRUE(run.Start([&](const RunToken& token) { second = token.Checkpoint(); }));
     EXPECT_TRUE(run.Join(5000));

@@ -269,3 +269,17 @@ TEST_F(UpdateWindow, TheButtonDuringTheSilentCheckGetsItsAnswer)
         EXPECT_EQ(shown.back(), *reply ? "当前版本已是最新版本|友情提示|64" : "检查更新失败，请稍后重试。|友情提示|48");
     }
 }
+
+// A check whose request runs out of memory reads as no answer, and the next check runs.
+TEST_F(UpdateWindow, ACheckOutOfMemoryIsAFailedCheck)
+{
+    ServeVersion(LoopbackReply::Ok("2.034"));
+    {
+        seams_test::RequestFailure failure("/ver.asp", 1);
+        form.Raise("按钮_检查更新", Event::Click);
+        EXPECT_EQ(failure.Failures(), 1);
+    }
+    form.Raise("按钮_检查更新", Event::Click);
+    EXPECT_EQ(server.RequestCount(), 1u);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{"检查更新失败，请稍后重试。|友情提示|48", "当前版本已是最新版本|友情提示|64"}));
+}

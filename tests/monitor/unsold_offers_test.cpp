@@ -89,6 +89,10 @@ TEST_F(MonitorPageTest, TwoPagesOfThreeAndTwoOffersListFiveToOne)
     EXPECT_EQ(Caption("标签_平均单价1"), "1.002");  // 5.0122 / 5
     EXPECT_EQ(Caption("标签_交易总金额1"), "3943 元");
     EXPECT_EQ(Caption("标签_交易总金额"), "-");  // page 0's label stays page 0's
+    const std::pair<const char*, const char*> captions[] = {{"标签18", "最低金额"},  {"标签19", "最高金额"},
+                                                            {"标签20", "最低单价"},  {"标签21", "最高单价"},
+                                                            {"标签22", "平均单价"},  {"标签30", "交易总金额"}};
+    for (const auto& [name, text] : captions) EXPECT_EQ(Caption(name), text) << name;
 
     const ReplicaGame& game = SampleGame();
     const Text target = game.name + ">>" + game.areas[0].name + ">>" + game.areas[0].servers[0].name + ">>" +

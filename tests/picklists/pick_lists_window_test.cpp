@@ -405,6 +405,32 @@ TEST_F(PickListWindow, EmptyRepliesLeaveTheListsEmptyWithTheCompletionTexts)
     EXPECT_NE(targets[1].find("?jsoncallback=calltype&gm=&jsoncallback=calltype"), std::string::npos);
 }
 
+TEST_F(PickListWindow, ALoadOutOfMemoryEndsWithItsCompletionText)
+{
+    {
+        seams_test::RequestFailure failure("GETALLGAMESDATA", 1);
+        Open();  // waits for the completion text
+        EXPECT_EQ(failure.Failures(), 1);
+    }
+    EXPECT_TRUE(Items(kGameNames).empty());
+    LoadAllGames(form_);
+    ASSERT_FALSE(Items(kGameNames).empty());
+
+    // The area and goods-type load fails at either of its requests, the server load at its own; the
+    // next pick loads as ever.
+    for (const char* request : {"gameType=GameAreas", "GameGetBizOfferTypeHandler", "gameType=GameServers"}) {
+        SCOPED_TRACE(request);
+        seams_test::RequestFailure failure(request, 1);
+        PickGameAndWait(0);
+        PickAreaAndWait(0);
+        EXPECT_EQ(failure.Failures(), 1);
+    }
+    PickGameAndWait(0);
+    PickAreaAndWait(0);
+    EXPECT_FALSE(Items(kTypeNames).empty());
+    EXPECT_FALSE(Items(kServerNames).empty());
+}
+
 TEST_F(PickListWindow, OverlappingGamePicksLeaveTheListsOfTheLastPick)
 {
     Open();

@@ -104,12 +104,13 @@ TEST_F(MarketTest, WindowAndItsPanel)
 {
     Open();
     EXPECT_EQ(market.Title(), "5173交易行情");
-    RECT frame;
+    RECT frame, area;
     GetWindowRect(market.Handle(), &frame);
+    GetClientRect(market.Handle(), &area);
     EXPECT_EQ(frame.left, 50);
     EXPECT_EQ(frame.top, 50);
-    EXPECT_EQ(frame.right - frame.left, 1000);
-    EXPECT_EQ(frame.bottom - frame.top, 608);
+    EXPECT_EQ(area.right, 1000);
+    EXPECT_EQ(area.bottom, 608);
     EXPECT_EQ(GetWindow(market.Handle(), GW_OWNER), nullptr);
     EXPECT_TRUE(IsWindowEnabled(form.Handle()));
 

@@ -233,12 +233,13 @@ TEST_F(RankingsTest, ChartWindowOpensClosesAndShowsTheWeekOfTheMoment)
     Form chart = ChartWindow();
     ASSERT_TRUE(chart.IsOpen());
     EXPECT_EQ(chart.Title(), "Tallymate-各产品名次变化图表");
-    RECT frame;
+    RECT frame, area;
     GetWindowRect(chart.Handle(), &frame);
+    GetClientRect(chart.Handle(), &area);
     EXPECT_EQ(frame.left, 50);
     EXPECT_EQ(frame.top, 50);
-    EXPECT_EQ(frame.right - frame.left, 900);
-    EXPECT_EQ(frame.bottom - frame.top, 500);
+    EXPECT_EQ(area.right, 900);
+    EXPECT_EQ(area.bottom, 500);
     EXPECT_EQ(GetWindow(chart.Handle(), GW_OWNER), nullptr);
     EXPECT_TRUE(IsWindowEnabled(form.Handle()));  // not modal
     EXPECT_EQ(chart.Control("标签1").GetText(), "通过图表，我们可以很清楚看到各大热门网游名次变化的曲线!");

@@ -117,6 +117,29 @@ TEST(ProgramDirectory, IsTheFolderOfTheExe)
     EXPECT_TRUE(FileExists(path));
 }
 
+// The last separator is found as a character: the trail byte 0x5C of 誠 (D5 5C) is no backslash.
+TEST(PathParts, CutAtTheLastRealSeparator)
+{
+    const struct {
+        const char* path;
+        const char* directory;
+        const char* name;
+    } cases[] = {
+        {"C:\\程序\\Quovanta.exe", "C:\\程序", "Quovanta.exe"},
+        {"C:\\程序\\誠.exe", "C:\\程序", "誠.exe"},
+        {"C:\\誠\\表.exe", "C:\\誠", "表.exe"},
+        {"C:\\誠", "C:", "誠"},
+        {"D:/games/a.exe", "D:/games", "a.exe"},
+        {"誠.exe", "", "誠.exe"},
+        {"C:\\dir\\", "C:\\dir", ""},
+        {"", "", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PathDirectory(c.path), c.directory) << c.path;
+        EXPECT_EQ(PathFileName(c.path), c.name) << c.path;
+    }
+}
+
 TEST_F(TempFolder, IniWritesProfileStrings)
 {
     const Text ini = Path("config.ini");

@@ -76,12 +76,13 @@ TEST_F(MainWindowTest, WindowPagesAndFrameControls)
 {
     EXPECT_EQ(form.Title(), "Brelmor Quovanta v2.034");
     EXPECT_EQ(WindowText(form.Handle()), "Brelmor Quovanta v2.034");
-    RECT frame;
+    RECT frame, area;
     GetWindowRect(form.Handle(), &frame);
+    GetClientRect(form.Handle(), &area);
     EXPECT_EQ(frame.left, 50);
     EXPECT_EQ(frame.top, 50);
-    EXPECT_EQ(frame.right - frame.left, 1000);
-    EXPECT_EQ(frame.bottom - frame.top, 640);
+    EXPECT_EQ(area.right, 1000);
+    EXPECT_EQ(area.bottom, 640);
     EXPECT_TRUE(IsWindowVisible(form.Handle()));
 
     EXPECT_EQ(C("选择夹1").Items(), (TextArray{"5173成交量查询", "5173成交量统计", "5173价格监控",
@@ -297,11 +298,12 @@ TEST(ExportHelperWindow, HiddenHolderOfTheDatabaseControl)
     EXPECT_EQ(helper.Title(), "");
     // 85 x 95 at 50,50 (the system may widen a window with a caption bar to its smallest width).
     EXPECT_EQ(ExportHelperWindowLayout().bounds, (Bounds{50, 50, 85, 95}));
-    RECT frame;
+    RECT frame, area;
     GetWindowRect(helper.Handle(), &frame);
+    GetClientRect(helper.Handle(), &area);
     EXPECT_EQ(frame.left, 50);
     EXPECT_EQ(frame.top, 50);
-    EXPECT_EQ(frame.bottom - frame.top, 95);
+    EXPECT_EQ(area.bottom, 95);
     EXPECT_EQ(helper.ControlNames(), (std::vector<Text>{"外部数据库1"}));
 
     // Closing the window lets go of the connection the export kept in the control.

@@ -372,7 +372,10 @@ void LoopbackHttpServer::Serve(Connection* connection) {
 
 bool LoopbackHttpServer::SendReply(std::uintptr_t socketValue, const LoopbackReply& reply) {
     SOCKET s = static_cast<SOCKET>(socketValue);
-    if (reply.delayMs && !Pause(reply.delayMs)) return false;
+    if (reply.delayMs) {
+        if (reply.onPause) reply.onPause();
+        if (!Pause(reply.delayMs)) return false;
+    }
 
     const std::uint64_t length = reply.BodyLength();
     std::string head = "HTTP/1.1 " + std::to_string(reply.status) + " " + reply.reason + "\r\n";
@@ -395,6 +398,7 @@ bool LoopbackHttpServer::SendReply(std::uintptr_t socketValue, const LoopbackRep
         if (offset >= reply.closeAfterBytes) return false;  // drop the connection mid-body
         if (!stalled && offset >= reply.stallAfterBytes) {
             stalled = true;
+            if (reply.onPause) reply.onPause();
             if (!Pause(reply.stallMs)) return false;
         }
         if (reply.trickleMs && offset > 0 && !Pause(reply.trickleMs)) return false;

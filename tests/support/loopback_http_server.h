@@ -80,6 +80,9 @@ struct LoopbackReply {
     std::uint64_t closeAfterBytes = kNever;  // drop the connection after this many body bytes
     bool closeWithoutReply = false;          // read the request, then close without sending a byte
     unsigned trickleMs = 0;                  // > 0: the body goes out one byte at a time, this far apart
+    // Called on the server's thread as the delay or the stall begins, so that a test can act while
+    // the client waits.
+    std::function<void()> onPause;
 
     // 200 with the body and a Content-Type line.
     static LoopbackReply Ok(std::string body, std::string contentType = "text/html");

@@ -2,6 +2,7 @@
 #include "runtime/forms.h"
 
 #include <atomic>
+#include <new>
 
 namespace seams_test {
 
@@ -167,6 +168,29 @@ void ProgramEndRecorder::End(int exitCode)
 {
     std::lock_guard<std::mutex> guard(lock_);
     calls_.push_back({exitCode, NextSequence()});
+}
+
+RequestFailure::RequestFailure(std::string part, int times)
+    : part_(std::move(part)), left_(times), previous_(SetWorkerFailureSeam(this))
+{
+}
+RequestFailure::~RequestFailure() { SetWorkerFailureSeam(previous_); }
+
+int RequestFailure::Failures() const
+{
+    std::lock_guard<std::mutex> guard(lock_);
+    return failures_;
+}
+
+void RequestFailure::BeforeRequest(const Text& address)
+{
+    {
+        std::lock_guard<std::mutex> guard(lock_);
+        if (address.find(part_) == Text::npos || left_ == 0) return;
+        if (left_ > 0) --left_;
+        ++failures_;
+    }
+    throw std::bad_alloc();
 }
 
 }  // namespace seams_test

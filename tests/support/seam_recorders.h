@@ -7,6 +7,7 @@
 
 #include <deque>
 #include <mutex>
+#include <string>
 #include <vector>
 
 namespace seams_test {
@@ -158,6 +159,24 @@ private:
     mutable std::mutex lock_;
     std::vector<ProgramEndCall> calls_;
     ProgramEndSeam* previous_;
+};
+
+// Makes the requests whose address contains `part` fail as if their worker had run out of memory (it
+// throws std::bad_alloc before the request is made): the first `times` of them, or every one while
+// `times` is negative. Counts the failures it made.
+class RequestFailure final : public WorkerFailureSeam {
+public:
+    explicit RequestFailure(std::string part, int times = -1);
+    ~RequestFailure() override;
+    int Failures() const;
+    void BeforeRequest(const Text& address) override;
+
+private:
+    mutable std::mutex lock_;
+    std::string part_;
+    int left_;
+    int failures_ = 0;
+    WorkerFailureSeam* previous_;
 };
 
 }  // namespace seams_test

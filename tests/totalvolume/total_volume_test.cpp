@@ -395,9 +395,9 @@ TEST_F(TotalVolumeTest, TheOpenerOnThePageOpensANewWindowAtEachClick)
         EXPECT_EQ(GetParent(f.Handle()), nullptr);
         EXPECT_EQ(GetWindow(f.Handle(), GW_OWNER), nullptr);
         RECT r{};
-        GetWindowRect(f.Handle(), &r);
-        EXPECT_EQ(r.right - r.left, 475);
-        EXPECT_EQ(r.bottom - r.top, 490);
+        GetClientRect(f.Handle(), &r);
+        EXPECT_EQ(r.right, 475);
+        EXPECT_EQ(r.bottom, 490);
         ASSERT_TRUE(PumpUntil([&] { return f.Control(kList).RowCount() == 1; }, 10000));
         EXPECT_FALSE(f.Control("分组框2").Visible());
         EXPECT_EQ(Caption(f, kSortLabel), "降");

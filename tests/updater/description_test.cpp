@@ -4,6 +4,8 @@
 #include "replica/replica_routes.h"
 #include "updater/hosts.h"
 #include "updater/release_description.h"
+#include "updater/updater_resources.h"
+#include "updater/web.h"
 #include "updater_fixture.h"
 
 #include <gtest/gtest.h>
@@ -330,6 +332,42 @@ TEST_F(CreatedHandler, NoUsableReply)
     const Outcome out = Run("2.034");
     EXPECT_EQ(out.boxes, std::vector<std::string>{kFailed});
     EXPECT_TRUE(out.closed);
+}
+
+// A server that trickles its reply a byte at a time meets every time-out of its waits, but the GET
+// as a whole gives up at its deadline; a reply within it comes whole.
+TEST_F(UpdaterFixture, GetGivesUpAtItsDeadline)
+{
+    LoopbackReply trickle = LoopbackReply::Ok(std::string(2000, 'x'), "text/xml");
+    trickle.trickleMs = 50;  // 100 seconds for the whole body
+    server.SetReply("/trickle.xml", trickle);
+    server.SetReply("/whole.xml", LoopbackReply::Ok(std::string(2000, 'y'), "text/xml"));
+    EXPECT_TRUE(updater::HttpGetBytes(server.Url("/trickle.xml"), 1000).empty());
+    EXPECT_EQ(updater::HttpGetBytes(server.Url("/whole.xml"), 1000), ByteSet(2000, 'y'));
+}
+
+// The banner reaches the picture box only when it is a GIF: a bitmap or a server's page under its
+// name leaves the box empty.
+TEST_F(UpdaterFixture, BannerOnlyWhenItIsAGif)
+{
+    ServeDescription(replica::ReleaseVariant::Standard);
+    WriteInstalledVersion("2.034");
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool shown;
+    } cases[] = {
+        {"the GIF", replica::UpdateLogoGif(), true},
+        {"a bitmap", std::string(reinterpret_cast<const char*>(UpdaterFinishPicture), UpdaterFinishPicture_size), false},
+        {"an HTML page", "<html><body>Not Found</body></html>", false},
+    };
+    for (const auto& c : cases) {
+        server.SetReply(updater_test::kLogoPath, LoopbackReply::Ok(c.bytes, "image/gif"));
+        Load();
+        EXPECT_EQ(C("图片框_logo").HasPicture(), c.shown) << c.what;
+        EXPECT_TRUE(form.IsOpen()) << c.what;
+        form.Destroy();
+    }
 }
 
 // The replica's maker pages: the version page, the description in GBK with its downurl on the host

@@ -5,9 +5,13 @@
 #include "updater_fixture.h"
 
 #include <gtest/gtest.h>
+#include <commctrl.h>
 #include <wininet.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -30,11 +34,17 @@ void WINAPI RecordProgress(uint32_t total, uint32_t done, uint32_t elapsed, uint
     g_progress.push_back({total, done, elapsed, zero, updater::UpdaterWindow.Control("开始更新").Enabled(), FilesIn(g_dir)});
 }
 
-std::string ProgramBytes(size_t n)
+// n bytes that the updater takes for a program of that machine: "MZ", e_lfanew 0x40, the PE signature
+// there and the machine after it; the rest a pattern.
+std::string ProgramBytes(size_t n, uint16_t machine = IMAGE_FILE_MACHINE_I386)
 {
-    std::string bytes = "MZ";
-    for (size_t i = 2; i < n; ++i)
+    std::string bytes;
+    for (size_t i = 0; i < std::max<size_t>(n, 0x46); ++i)
         bytes.push_back(static_cast<char>((i * 7 + i / 251) & 0xFF));
+    const char head[] = {'M', 'Z'};
+    bytes.replace(0, 2, head, 2);
+    bytes.replace(0x3C, 4, std::string("\x40\0\0\0", 4));
+    bytes.replace(0x40, 6, std::string("PE\0\0", 4) + static_cast<char>(machine & 0xFF) + static_cast<char>(machine >> 8));
     return bytes.substr(0, n);
 }
 
@@ -254,6 +264,14 @@ TEST_F(Download, FailuresKeepTheInstalledProgram)
     droppedWithoutLength.closeAfterBytes = 0;  // nothing at all
     LoopbackReply gzip = LoopbackReply::Ok(ProgramBytes(5000), "application/octet-stream");
     gzip.headerLines.push_back("Content-Encoding: gzip");
+    // A server's error page that says 200.
+    const std::string page = "<html><head><title>503</title></head><body>" + std::string(3000, '.') + "</body></html>";
+    LoopbackReply pageWithoutLength = LoopbackReply::Ok(page);
+    pageWithoutLength.framing = LoopbackReply::Framing::UntilClose;
+    std::string peBeyondTheEnd = ProgramBytes(5000);
+    peBeyondTheEnd.replace(0x3C, 4, std::string("\xFD\x13\0\0", 4));  // 5,117: the signature would end past 5,000
+    std::string noSignature = ProgramBytes(5000);
+    noSignature[0x41] = 'X';
     const struct {
         const char* what;
         LoopbackReply reply;
@@ -263,6 +281,12 @@ TEST_F(Download, FailuresKeepTheInstalledProgram)
         {"a dropped connection", dropped, "读文件出错!|信息：|0"},
         {"an empty close-delimited reply", droppedWithoutLength, "读文件出错!|信息：|0"},
         {"a gzip body", gzip, "不能打开该URL!|信息：|0"},
+        {"an HTML page with 200 and its length", LoopbackReply::Ok(page), "读文件出错!|信息：|0"},
+        {"an HTML page with 200 ended by the close", pageWithoutLength, "读文件出错!|信息：|0"},
+        {"a 64-bit program", LoopbackReply::Ok(ProgramBytes(5000, IMAGE_FILE_MACHINE_AMD64)), "读文件出错!|信息：|0"},
+        {"e_lfanew past the end", LoopbackReply::Ok(peBeyondTheEnd), "读文件出错!|信息：|0"},
+        {"no PE signature", LoopbackReply::Ok(noSignature), "读文件出错!|信息：|0"},
+        {"only the first bytes of a program", LoopbackReply::Ok(ProgramBytes(40)), "读文件出错!|信息：|0"},
     };
     for (const auto& c : cases) {
         ServeProgram(c.reply);
@@ -307,6 +331,59 @@ TEST_F(Download, QuitDuringTheDownload)
     EXPECT_EQ(FileText(target), kOld);
     EXPECT_EQ(FilesIn(dir), (std::vector<Text>{"Quovanta.exe", "config.ini"}));
     EXPECT_EQ(C("高级选择夹1").Selection(), 0);
+}
+
+// A server that stalls, before its reply or in the middle of the body, holds only the download: the
+// window goes on handling its messages and 退出更新, clicked during the stall, ends the program at once
+// (the server never sent on), keeping the installed program.
+TEST_F(Download, QuitDuringAStall)
+{
+    const HWND quit = C("按钮1").Handle();
+    const struct {
+        const char* what;
+        unsigned delayMs;
+        uint64_t stallAfter;
+    } cases[] = {
+        {"before the reply", 60000, LoopbackReply::kNever},
+        {"in the middle of the body", 0, 20000},
+    };
+    for (const auto& c : cases) {
+        auto sentUpTo = std::make_shared<std::atomic<uint64_t>>(0);
+        LoopbackReply reply = LoopbackReply::Ok("", "application/octet-stream");
+        reply.generatedLength = 100000;
+        const std::string program = ProgramBytes(100000);
+        reply.generate = [sentUpTo, program](uint64_t offset, char* out, size_t count) {
+            program.copy(out, count, static_cast<size_t>(offset));
+            *sentUpTo = offset + count;
+        };
+        reply.delayMs = c.delayMs;
+        reply.stallAfterBytes = c.stallAfter;
+        reply.stallMs = 60000;
+        reply.onPause = [quit] { PostMessageA(quit, BM_CLICK, 0, 0); };
+        ServeProgram(reply);
+        const size_t endsBefore = ends.Calls().size();
+        form.Raise("开始更新", Event::Click);
+        ASSERT_EQ(ends.Calls().size(), endsBefore + 1) << c.what;
+        EXPECT_EQ(ends.Calls().back().exitCode, 0) << c.what;
+        EXPECT_EQ(sentUpTo->load(), c.delayMs ? 0u : c.stallAfter) << c.what;
+        EXPECT_EQ(Boxes(), std::vector<std::string>{}) << c.what;
+        ExpectOldProgramKept(c.what);
+    }
+}
+
+// A target that cannot be written for another reason than a running program (a read-only file) is
+// no program to end: 写文件出错! once, no question, and the file stays as it was.
+TEST_F(Download, ReadOnlyTargetSaysWriteFailed)
+{
+    ASSERT_TRUE(SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_READONLY));
+    ServeProgram(ProgramBytes(20000));
+    boxes.Answer(IDYES);  // were it asked whether to end the program: Yes once, then No
+    boxes.Answer(IDNO);
+    form.Raise("开始更新", Event::Click);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"写文件出错!|信息：|0"});
+    EXPECT_TRUE(form.IsOpen());
+    ExpectOldProgramKept();
+    EXPECT_EQ(GetFileAttributesA(target.c_str()) & FILE_ATTRIBUTE_READONLY, static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
 }
 
 // Without a network the updater says so and closes, touching nothing.
@@ -420,4 +497,77 @@ TEST_F(Download, RunningCopyKeptOnNo)
     EXPECT_EQ(FileText(target), old);
     EXPECT_EQ(FilesIn(dir), (std::vector<Text>{"Quovanta.exe", "config.ini"}));
     EXPECT_TRUE(PumpUntil([&] { return !form.IsOpen(); }));
+}
+
+// A program name with a double-byte character that ends in 0x5C (誠 is D5 5C): the temporary file goes into
+// the program folder and the running copy is found by its name, so one Yes ends it and the update
+// goes through.
+TEST_F(Download, NameWithA5CTrailByte)
+{
+    const Text name = "新誠.exe";
+    ASSERT_EQ(name.substr(2, 2), "\xD5\x5C");
+    updater::UpdateInfo.exename = name;
+    const Text path = dir + "\\" + name;
+    for (const bool running : {false, true}) {
+        const char* what = running ? "running" : "not running";
+        ASSERT_TRUE(CopyFileA(SleeperPath().c_str(), path.c_str(), FALSE)) << what;
+        Running copy;
+        if (running) {
+            ASSERT_TRUE(copy.Start(path)) << what;
+            ASSERT_TRUE(PumpUntil([&] { return WindowsTitled(name.c_str()) >= 1; })) << what;
+        }
+        const std::string program = ProgramBytes(30000 + running);
+        ServeProgram(program);
+        updater::UpdateInstalled = false;
+        C("高级选择夹1").SetSelection(0);
+        C("开始更新").SetEnabled(true);
+        const size_t before = boxes.Calls().size();
+        if (running) {
+            boxes.Answer(IDYES);  // Yes once; were the question asked again, No
+            boxes.Answer(IDNO);
+        }
+        form.Raise("开始更新", Event::Click);
+        EXPECT_EQ(boxes.Calls().size(), before + (running ? 1 : 0)) << what;
+        if (running) {
+            EXPECT_FALSE(copy.Alive()) << what;
+            EXPECT_EQ(copy.ExitCode(), 0u) << what;
+        }
+        EXPECT_TRUE(FileText(path) == program) << what;
+        EXPECT_EQ(C("高级选择夹1").Selection(), 1) << what;
+        EXPECT_EQ(FilesIn(dir), (std::vector<Text>{"Quovanta.exe", "config.ini", name})) << what;
+    }
+}
+
+namespace {
+
+// A click on the tab of page `index` of the page control, as the user's mouse gives it.
+void ClickTab(HWND tab, int index)
+{
+    RECT item = {};
+    ASSERT_TRUE(SendMessageA(tab, TCM_GETITEMRECT, index, reinterpret_cast<LPARAM>(&item)));
+    const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
+    SendMessageA(tab, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageA(tab, WM_LBUTTONUP, 0, at);
+}
+
+}  // namespace
+
+// The page "更新完成" cannot be chosen by hand before the new program is in place (its 完成更新 would
+// start the old one); after the update both pages can be chosen.
+TEST_F(Download, FinishingPageOnlyAfterTheUpdate)
+{
+    const HWND tab = C("高级选择夹1").Handle();
+    ClickTab(tab, 1);
+    EXPECT_EQ(C("高级选择夹1").Selection(), 0);
+    EXPECT_FALSE(IsWindowVisible(C("完成").Handle()));
+    EXPECT_TRUE(IsWindowVisible(C("开始更新").Handle()));
+
+    ServeProgram(ProgramBytes(20000));
+    form.Raise("开始更新", Event::Click);
+    ASSERT_EQ(C("高级选择夹1").Selection(), 1);
+    ClickTab(tab, 0);
+    EXPECT_EQ(C("高级选择夹1").Selection(), 0);
+    ClickTab(tab, 1);
+    EXPECT_EQ(C("高级选择夹1").Selection(), 1);
+    EXPECT_TRUE(IsWindowVisible(C("完成").Handle()));
 }

@@ -20,9 +20,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
     char path[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     const char* name = path;
-    for (const char* p = path; *p; ++p)
-        if (*p == '\\' || *p == '/')
+    for (const char* p = path; *p; ++p) {
+        if (static_cast<unsigned char>(*p) >= 0x81 && static_cast<unsigned char>(*p) <= 0xFE && p[1])
+            ++p;  // a double-byte character: its second byte may be 0x5C
+        else if (*p == '\\' || *p == '/')
             name = p + 1;
+    }
     WNDCLASSA wc = {};
     wc.lpfnWndProc = Proc;
     wc.hInstance = instance;
