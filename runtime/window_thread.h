@@ -27,7 +27,6 @@ bool RunOnWindowThread(HWND window, const std::function<void()>& fn);
 // dead (its window closed, or an unknown name).
 bool RunOnWindowThread(const Control& control, const std::function<void()>& fn);
 
-
 // A batch: runs `fn` on the window thread of the first control, with the repainting of every control
 // in `lists` held for the whole step. All controls must belong to windows of that thread. False, and
 // nothing run, when the first control is dead.
