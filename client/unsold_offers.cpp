@@ -157,7 +157,8 @@ void QueryUnsoldOrders(Form form, unsigned ticket)
     long long base = 0;
     TextArray totals, unitPrices;
     for (int n = 1; n <= run.Pages(); ++n) {
-        const std::vector<Offer> offers = ParseOffers(FetchUrlText(ListingPageAddress(listing, n)));
+        std::vector<Offer> offers = ParseOffers(FetchUrlText(ListingPageAddress(listing, n)));
+        run.KeepRecords(offers);
         const std::vector<TextArray> rows = OfferRows(offers, base, goodsType);
         if (!OfferListStep(form, ticket, [&] {
                 if (!rows.empty()) list.InsertRows(0, rows);
