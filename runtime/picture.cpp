@@ -131,8 +131,10 @@ std::optional<PictureHeader> ReadGifHeader(const ByteSet& b)
             at += 10 + ((flags & 0x80) ? 3u << ((flags & 7) + 1) : 0) + 1;  // table, LZW code size
             if (at > size || !skipSubBlocks())
                 break;
-        } else {
+        } else if (!image) {
             return std::nullopt;
+        } else {
+            break;  // no block: what follows the images is left to the decoder, and the end is unknown
         }
     }
     if (!image)
