@@ -7,6 +7,7 @@
 //   parse   the reply of exactly kMaxListRows games against the 64 MiB one: the cut makes the size of
 //           the reply past the cap cost nearly nothing.
 // Run: scripts/wine-run.sh build build/bench/bench_new_game_matching.exe
+#include "bench_support.h"
 #include "client/new_game_window.h"
 #include "client/page_bounds.h"
 #include "runtime/text.h"
@@ -19,22 +20,15 @@
 
 namespace {
 
-double Now()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
-
-std::string PlatformName(int i) { return "平台游戏" + std::to_string(i) + (i % 2 ? "Online" : "在线"); }
+using bench::Now;
+using bench::PlatformGameName;
 
 // The all-games reply of `bytes` bytes at least, games 0, 1, ... in order.
 std::string AllGamesReply(std::size_t bytes, int mostGames)
 {
     std::string reply = "callgame([{name:'A',list:[";
     for (int i = 0; reply.size() < bytes && i < mostGames; ++i)
-        reply += std::string(i ? "," : "") + "{id:'id" + std::to_string(i) + "',name:'" + PlatformName(i) + "'}";
+        reply += std::string(i ? "," : "") + "{id:'id" + std::to_string(i) + "',name:'" + PlatformGameName(i) + "'}";
     reply += "]},{name:'WEBG',list:[]}])";
     return reply;
 }
@@ -72,7 +66,7 @@ int main()
     const int kRows = kMaxNewGameRowsPerPage;
     TextArray rows;
     for (int r = 0; r < kRows; ++r)
-        rows.push_back(r % 3 == 0 ? PlatformName(kMaxListRows - 1 - r) : "新游戏" + std::to_string(r));
+        rows.push_back(r % 3 == 0 ? PlatformGameName(kMaxListRows - 1 - r) : "新游戏" + std::to_string(r));
 
     int matched = 0;
     const double match = Best(3, [&] {
