@@ -295,7 +295,7 @@ struct PageRows {
 
 // Steps 3 and 4 of one page: its records as new rows on top of 成交信息, the page's first record in the
 // top row and 序号 counting down from offset + k there; the page is written in one window-thread step.
-// False when the query has to stop.
+// The records the run keeps no room for are left out. False when the query has to stop.
 bool FillPage(QueryTurn& turn, const Form& form, std::string_view reply, PageRun& run, int offset, PageRows& work,
               int& added)
 {
