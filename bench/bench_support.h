@@ -7,9 +7,22 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <string>
 #include <vector>
 
 namespace bench {
+
+// Seconds on the performance counter.
+inline double Now()
+{
+    LARGE_INTEGER f, t;
+    QueryPerformanceFrequency(&f);
+    QueryPerformanceCounter(&t);
+    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
+}
+
+// The name of platform game `i` in the new-game benchmarks' all-games replies.
+inline std::string PlatformGameName(int i) { return "平台游戏" + std::to_string(i) + (i % 2 ? "Online" : "在线"); }
 
 // `rows` into `list` at consecutive places from row 0, as plain list-view messages on the calling
 // thread (the caller holds the redraw or not, as it measures): the control's own cost of a batch.

@@ -8,6 +8,7 @@
 //   window  the click to the end of the matching on a loopback server, less the fetch alone.
 // Prints the times and the list part of the load (window - parse - match) as a multiple of the limit.
 // Run: scripts/wine-run.sh build build/bench/bench_new_game.exe
+#include "bench_support.h"
 #include "client/new_game_window.h"
 #include "helpers/http_client.h"
 #include "helpers/text_helpers.h"
@@ -27,15 +28,9 @@ namespace {
 constexpr int kRows = kMaxNewGameRowsPerPage;
 constexpr int kGames = 3000;
 
-double Now()
-{
-    LARGE_INTEGER f, t;
-    QueryPerformanceFrequency(&f);
-    QueryPerformanceCounter(&t);
-    return static_cast<double>(t.QuadPart) / static_cast<double>(f.QuadPart);
-}
+using bench::Now;
 
-std::string PlatformName(int i) { return "平台游戏" + std::to_string(i) + (i % 2 ? "Online" : "在线"); }
+std::string PlatformName(int i) { return bench::PlatformGameName(i); }
 
 }  // namespace
 

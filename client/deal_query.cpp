@@ -298,11 +298,12 @@ struct PageRows {
 
 // Steps 3 and 4 of one page: its records as new rows on top of 成交信息, the page's first record in the
 // top row and 序号 counting down from offset + k there; the page is written in one window-thread step.
-// False when the query has to stop.
-bool FillPage(QueryTurn& turn, const Form& form, std::string_view reply, int offset, PageRows& work,
+// The records the run keeps no room for are left out. False when the query has to stop.
+bool FillPage(QueryTurn& turn, const Form& form, std::string_view reply, PageRun& run, int offset, PageRows& work,
               int& added)
 {
-    const TextArray pieces = SplitDealRecords(reply);
+    TextArray pieces = SplitDealRecords(reply);
+    run.KeepRecords(pieces);
     const int k = static_cast<int>(pieces.size());
     added = k;
     std::vector<TextArray> rows;
@@ -422,7 +423,7 @@ void QueryLatestDeals(Form form)
     for (int n = 1; n <= run.Pages(); ++n) {
         if (run.Pages() != 1) reply = FetchUrlText(DealListPageAddress(gameId, areaId, serverId, goodsTypeId, n));
         int added = 0;
-        if (!FillPage(turn, form, reply, offset, work, added)) return;
+        if (!FillPage(turn, form, reply, run, offset, work, added)) return;
         offset += added;
         ProcessPendingMessages();
         WaitMilliseconds(1000);

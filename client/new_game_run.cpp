@@ -151,7 +151,8 @@ void SumNewGamesVolume(const Form& form, const std::shared_ptr<NewGameState>& st
                     if (!token.Checkpoint())
                         return;
                 }
-                const TextArray records = SplitDealRecords(reply);
+                TextArray records = SplitDealRecords(reply);
+                pages.KeepRecords(records);
                 std::vector<TextArray> amounts;
                 amounts.reserve(records.size());
                 for (const Text& record : records) {

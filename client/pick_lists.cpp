@@ -12,6 +12,7 @@
 #include "runtime/window_thread.h"
 #include "runtime/workers.h"
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <optional>
@@ -324,10 +325,15 @@ Text GoodsTypesUrl(std::string_view gameId)
 
 PickItems ParseAllGamesReply(std::string_view reply)
 {
+    // Every game begins with "id:'": the engine runs over the reply only up to the game after the
+    // kMaxListRows-th, so that a reply of millions of games is neither matched nor kept whole.
+    std::size_t end = 0;
+    for (int games = 0; games <= kMaxListRows && end != std::string_view::npos; ++games)
+        end = reply.find("id:'", games == 0 ? 0 : end + 1);
     PickItems out;
     RegexObject regex;
-    if (regex.Create("id:'(.*?)',name:'(.*?)'", reply)) {
-        int count = regex.GetMatchCount();
+    if (regex.Create("id:'(.*?)',name:'(.*?)'", reply.substr(0, end))) {
+        int count = std::min(regex.GetMatchCount(), kMaxListRows);
         out.names.reserve(static_cast<std::size_t>(count));
         out.ids.reserve(static_cast<std::size_t>(count));
         for (int i = 1; i <= count; ++i) {

@@ -4,11 +4,13 @@
 
 #include "client/main_window.h"
 #include "client/newest_picture.h"
+#include "client/page_bounds.h"
 #include "client/program_state.h"
 #include "helpers/hosts.h"
 #include "helpers/http_client.h"
 #include "helpers/text_helpers.h"
 #include "resources/resources.h"
+#include "runtime/picture_header.h"
 #include "runtime/seams.h"
 #include "runtime/window_thread.h"
 #include "runtime/workers.h"
@@ -22,8 +24,9 @@ NewestPicture g_rankingTurns;
 constexpr char kRefused2013Text[] = "抱歉，2013年数据无法查询！";
 constexpr char kRefused2013Title[] = "Tallymate 提醒您！";
 
-// The pieces of a block split at every "</li>", an empty piece after a final "</li>" not counted.
-TextArray EntryPieces(std::string_view block) { return SplitText(block, "</li>", true); }
+// The pieces of a block split at every "</li>", an empty piece after a final "</li>" not counted; no
+// more than a list holds (and the tail after them).
+TextArray EntryPieces(std::string_view block) { return SplitBoundedRecords(block, "</li>", true, kMaxListRows + 1); }
 
 Text GameOfEntry(std::string_view entry)
 {
@@ -69,26 +72,6 @@ std::vector<ByteSet> RankPictures()
         pictures.emplace_back(data[rank - 1], data[rank - 1] + sizes[rank - 1]);
     }
     return pictures;
-}
-
-bool StartsWith(const ByteSet& b, std::initializer_list<unsigned char> prefix)
-{
-    if (b.size() < prefix.size())
-        return false;
-    std::size_t i = 0;
-    for (unsigned char c : prefix)
-        if (b[i++] != c)
-            return false;
-    return true;
-}
-
-// The position just past the last byte that is not a blank or NUL (servers pad replies now and then).
-std::size_t TrimmedEnd(const ByteSet& b)
-{
-    std::size_t end = b.size();
-    while (end > 0 && (b[end - 1] == 0 || b[end - 1] == ' ' || b[end - 1] == '\r' || b[end - 1] == '\n'))
-        --end;
-    return end;
 }
 
 }  // namespace
@@ -162,20 +145,11 @@ ByteSet ChartPictureBytes(const ByteSet& reply)
 {
     if (reply.empty() || reply.size() > kChartPictureLimit)
         return {};
-    const std::size_t end = TrimmedEnd(reply);
-    bool whole = false;
-    if (StartsWith(reply, {'G', 'I', 'F', '8'})) {
-        whole = end > 13 && reply[end - 1] == 0x3B;  // the trailer
-    } else if (StartsWith(reply, {0xFF, 0xD8, 0xFF})) {
-        whole = end > 4 && reply[end - 2] == 0xFF && reply[end - 1] == 0xD9;  // end of image
-    } else if (StartsWith(reply, {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'})) {
-        static const unsigned char kEnd[] = {'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
-        whole = reply.size() >= 8 + sizeof kEnd && std::equal(std::begin(kEnd), std::end(kEnd), reply.end() - 8);
-    } else if (StartsWith(reply, {'B', 'M'}) && reply.size() >= 54) {
-        const std::size_t declared = reply[2] | (reply[3] << 8) | (reply[4] << 16) | (std::size_t(reply[5]) << 24);
-        whole = declared >= 54 && declared <= reply.size();
-    }
-    return whole ? reply : ByteSet();
+    // A picture whose header holds and whose own end has arrived; what follows that end is dropped.
+    const std::optional<PictureHeader> header = ReadPictureHeader(reply);
+    if (!header || header->length == 0)
+        return {};
+    return ByteSet(reply.begin(), reply.begin() + static_cast<long>(header->length));
 }
 
 // --- Loads ----------------------------------------------------------------------------------------------

@@ -77,8 +77,9 @@ TextArray HistoryBlockEntries(std::string_view block);
 
 // The most bytes a downloaded chart picture may have (a larger reply is no chart).
 inline constexpr std::size_t kChartPictureLimit = 4u * 1024u * 1024u;
-// The bytes of a chart reply to show: the reply when it is a whole GIF, JPEG, PNG or BMP file of at
-// most kChartPictureLimit bytes; else nothing (an empty picture).
+// The bytes of a chart reply to show: the picture when the reply, of at most kChartPictureLimit bytes,
+// holds a whole GIF, JPEG, PNG or BMP file whose header reads (runtime/picture_header.h), without what
+// follows its end; else nothing (an empty picture).
 ByteSet ChartPictureBytes(const ByteSet& reply);
 
 // --- Main window ----------------------------------------------------------------------------------------

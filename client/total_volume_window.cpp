@@ -172,7 +172,8 @@ bool TotalOneGame(RunSteps& steps, int g, int count, const Text& id)
             if (!steps.Go()) return false;
             reply = FetchUrlText(TotalPageAddress(id, n));
         }
-        const TextArray pageAmounts = PageAmounts(reply);
+        TextArray pageAmounts = PageAmounts(reply);
+        pages.KeepRecords(pageAmounts);
         std::vector<TextArray> rows;
         rows.reserve(pageAmounts.size());
         for (const Text& a : pageAmounts) rows.push_back({a});

@@ -186,7 +186,8 @@ void QueryUnsoldOrders(Form form, unsigned ticket)
     // The numbering goes on from the offers read so far, whatever the list shows meanwhile (a column
     // click between two pages reorders it).
     for (int n = 1; n <= run.Pages(); ++n) {
-        const std::vector<Offer> offers = ParseOffers(FetchUrlText(ListingPageAddress(listing, n)));
+        std::vector<Offer> offers = ParseOffers(FetchUrlText(ListingPageAddress(listing, n)));
+        run.KeepRecords(offers);
         const std::vector<TextArray> rows = OfferRows(offers, base, goodsType);
         if (!OfferListStep(form, ticket, [&] {
                 if (!rows.empty()) list.InsertRows(0, rows);

@@ -105,6 +105,29 @@ TEST(DealPageRun, TheAnnouncedCountIsBoundedAndThreeEmptyPagesInARowEndTheRun)
     EXPECT_FALSE(run.Continue(0));  // the third in a row
 }
 
+TEST(DealPageRun, ARunKeepsAtMostTheRowsOfOneSheetAndEndsWithThePageThatFillsThem)
+{
+    PageRun run(kMaxListPages);
+    const int fullPages = kMaxListRows / kMaxRecordsPerPage;  // 65 pages of 1,000 records
+    for (int n = 1; n <= fullPages; ++n) {
+        ASSERT_EQ(run.Keep(kMaxRecordsPerPage), kMaxRecordsPerPage) << n;
+        ASSERT_TRUE(run.Continue(kMaxRecordsPerPage)) << n;
+    }
+    TextArray page(kMaxRecordsPerPage, "r");
+    run.KeepRecords(page);
+    EXPECT_EQ(page.size(), static_cast<std::size_t>(kMaxListRows % kMaxRecordsPerPage));
+    EXPECT_FALSE(run.Continue(kMaxRecordsPerPage));
+    EXPECT_EQ(run.Keep(5), 0);
+
+    // One row below the cap the run goes on; the next page keeps one record and ends it.
+    PageRun below(kMaxListPages);
+    EXPECT_EQ(below.Keep(-3), 0);  // a count below zero keeps nothing
+    EXPECT_EQ(below.Keep(kMaxListRows - 1), kMaxListRows - 1);
+    EXPECT_TRUE(below.Continue(kMaxListRows - 1));
+    EXPECT_EQ(below.Keep(5), 1);
+    EXPECT_FALSE(below.Continue(5));
+}
+
 TEST_F(DealQueryTest, AHostilePageCountEndsAfterThreePagesInARowWithoutDeals)
 {
     // Deals on pages 1 and 3 only; every page claims billions of pages (or a count that is no integer).

@@ -1,10 +1,12 @@
 // Picture boxes: JPEG through libjpeg, GIF and BMP through the platform's loader, empty bytes clear,
 // and bytes that are no picture (or a broken one) are refused safely.
 #include "runtime/forms_internal.h"
+#include "runtime/picture_header.h"
 #include "forms/every_kind.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <jpeglib.h>
 
@@ -63,6 +65,27 @@ ByteSet MakeBmp()
     b.insert(b.end(), bottom.begin(), bottom.end());
     b.insert(b.end(), top.begin(), top.end());
     return b;
+}
+
+// A 2 x 1 PNG: red, blue.
+const ByteSet kPng = {
+    0x89, 0x50, 0x4E, 0x47, 0x0D, 0x0A, 0x1A, 0x0A, 0x00, 0x00, 0x00, 0x0D, 0x49, 0x48, 0x44, 0x52, 0x00, 0x00,
+    0x00, 0x02, 0x00, 0x00, 0x00, 0x01, 0x08, 0x02, 0x00, 0x00, 0x00, 0x7B, 0x40, 0xE8, 0xDD, 0x00, 0x00, 0x00,
+    0x0D, 0x49, 0x44, 0x41, 0x54, 0x78, 0x9C, 0x63, 0xF8, 0xCF, 0x00, 0x04, 0xFF, 0x01, 0x07, 0x00, 0x01, 0xFF,
+    0xE2, 0x23, 0x9E, 0x59, 0x00, 0x00, 0x00, 0x00, 0x49, 0x45, 0x4E, 0x44, 0xAE, 0x42, 0x60, 0x82};
+
+// `bytes` with a little-endian (or, for `big`, big-endian) field of `width` bytes at `at` set to `value`.
+ByteSet With(ByteSet bytes, std::size_t at, std::uint32_t value, int width = 4, bool big = false)
+{
+    for (int i = 0; i < width; ++i)
+        bytes[at + static_cast<std::size_t>(big ? width - 1 - i : i)] = static_cast<unsigned char>(value >> (8 * i));
+    return bytes;
+}
+
+ByteSet Joined(ByteSet bytes, const ByteSet& tail)
+{
+    bytes.insert(bytes.end(), tail.begin(), tail.end());
+    return bytes;
 }
 
 struct Pixels {
@@ -203,6 +226,98 @@ TEST(Pictures, ImageListFromPictureBytes)
     EXPECT_EQ(item.iImage, 1);
     EXPECT_EQ(reinterpret_cast<HIMAGELIST>(SendMessageA(rows.Handle(), LVM_GETIMAGELIST, LVSIL_SMALL, 0)), list);
     f.Destroy();
+}
+
+// Headers that lie about where and how large the picture is are refused before any decoder sees them.
+TEST(Pictures, HostileHeadersAreRefusedBeforeDecoding)
+{
+    const ByteSet bmp = MakeBmp();  // header 54 bytes, pixels 16: file 70
+    const ByteSet jpeg = MakeJpeg(8, 8, false, 1, 2, 3);
+    std::size_t sof = 2;  // the frame header of the JPEG: its height at +5, its width at +7
+    while (!(jpeg[sof] == 0xFF && jpeg[sof + 1] == 0xC0))
+        sof += 2 + ((jpeg[sof + 2] << 8) | jpeg[sof + 3]);
+    ByteSet rle = With(With(bmp, 28, 8, 2), 30, 1);  // 8-bit RLE: needs a table and its own size
+    rle = With(rle, 46, 1);
+    const struct {
+        const char* name;
+        ByteSet bytes;
+    } cases[] = {
+        {"BMP pixels start past the end", With(bmp, 10, 0x7FFFFFF0)},
+        {"BMP pixels start inside the header", With(bmp, 10, 20)},
+        {"BMP of 4000 x 4000 in 70 bytes", With(With(bmp, 18, 4000), 22, 4000)},
+        {"BMP declared file size past the end", With(bmp, 2, 71)},
+        {"BMP image size past the end", With(bmp, 34, 17)},
+        {"BMP bit count 7", With(bmp, 28, 7, 2)},
+        {"BMP of no width", With(bmp, 18, 0)},
+        {"BMP of height -2^31", With(bmp, 22, 0x80000000u)},
+        {"BMP of two planes", With(bmp, 26, 2, 2)},
+        {"BMP header size 41", With(bmp, 14, 41)},
+        {"BMP 8-bit table of 1000 colours", With(With(bmp, 28, 8, 2), 46, 1000)},
+        {"BMP compressed rows past the end", With(With(rle, 10, 58), 34, 100)},
+        {"BMP compressed as JPEG", With(bmp, 30, 4)},
+        {"BMP cut in its header", ByteSet(bmp.begin(), bmp.begin() + 30)},
+        {"GIF screen of 8000 x 8000", With(With(kGif, 6, 8000, 2), 8, 8000, 2)},
+        {"GIF image of 8000 x 8000 on a small screen", With(With(kGif, 30, 8000, 2), 32, 8000, 2)},
+        {"GIF image placed at 16000, 16000", With(With(kGif, 26, 16000, 2), 28, 16000, 2)},
+        {"GIF without an image", ByteSet{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B}},
+        {"PNG of 100000 x 1", With(kPng, 16, 100000, 4, true)},
+        {"PNG of 8000 x 8000", With(With(kPng, 16, 8000, 4, true), 20, 8000, 4, true)},
+        {"PNG without IHDR first", With(kPng, 12, 0x49444154, 4, true)},
+        {"JPEG of 20000 x 10", With(jpeg, sof + 7, 20000, 2, true)},
+        {"JPEG of 7000 x 7000", With(With(jpeg, sof + 5, 7000, 2, true), sof + 7, 7000, 2, true)},
+        {"JPEG of height 0", With(jpeg, sof + 5, 0, 2, true)},
+        {"JPEG without a frame", ByteSet{0xFF, 0xD8, 0xFF, 0xE0, 0, 4, 'J', 'F', 0xFF, 0xD9}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_FALSE(ReadPictureHeader(c.bytes));
+        SIZE size{1, 1};
+        HBITMAP decoded = forms_detail::DecodePicture(c.bytes, size);
+        EXPECT_EQ(decoded, nullptr);
+        if (decoded)
+            DeleteObject(decoded);
+        EXPECT_EQ(size.cx, 0);
+    }
+}
+
+// What servers send after a picture's end (a line break, padding, a stray byte) is not the picture:
+// its header gives the picture's own length, and it decodes as without them.
+TEST(Pictures, BytesAfterThePicturesEndAreIgnored)
+{
+    const ByteSet jpeg = MakeJpeg(6, 4, false, 200, 30, 60);
+    const struct {
+        const char* name;
+        ByteSet whole;
+        ByteSet tail;
+        PictureFormat format;
+        int width, height;
+    } cases[] = {
+        {"JPEG", jpeg, {'\r', '\n', 'x', 0, 0xFF, 0xD8}, PictureFormat::Jpeg, 6, 4},
+        {"PNG", kPng, {'\r', '\n'}, PictureFormat::Png, 2, 1},
+        {"GIF", kGif, {0, 0, ' '}, PictureFormat::Gif, 3, 2},
+        {"BMP", MakeBmp(), {'\n'}, PictureFormat::Bmp, 2, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ByteSet sent = Joined(c.whole, c.tail);
+        const auto header = ReadPictureHeader(sent);
+        ASSERT_TRUE(header);
+        EXPECT_EQ(header->format, c.format);
+        EXPECT_EQ(header->width, c.width);
+        EXPECT_EQ(header->height, c.height);
+        EXPECT_EQ(header->length, c.whole.size());
+        // Cut before its end, a picture has no length yet.
+        const auto cut = ReadPictureHeader(ByteSet(c.whole.begin(), c.whole.end() - 1));
+        EXPECT_TRUE(!cut || cut->length == 0);
+        Pixels decoded(sent);
+        ASSERT_NE(decoded.bmp, nullptr);
+        EXPECT_EQ(decoded.size.cx, c.width);
+        EXPECT_EQ(decoded.size.cy, c.height);
+    }
+    Pixels png(Joined(kPng, ByteSet{'\r', '\n'}));
+    ASSERT_NE(png.bmp, nullptr);
+    EXPECT_EQ(png.At(0, 0), 0xFF0000u);
+    EXPECT_EQ(png.At(1, 0), 0x0000FFu);
 }
 
 }  // namespace

@@ -140,6 +140,28 @@ TEST_F(MonitorPageTest, PageRunsAreBoundedAndAFailedPageIsPassedOver)
     EXPECT_EQ(Caption("标签_交易总金额1"), "0 元");
 }
 
+// Pages of 999 offers (the most a reply's cutting gives) beyond what a list holds: the query keeps the
+// first kMaxListRows offers, asks for no page after the one that fills the list, and ends as after
+// its last page.
+TEST_F(MonitorPageTest, AQueryStopsAtTheListCap)
+{
+    ChooseSampleServer();
+    constexpr int kPerPage = kMaxRecordsPerPage - 1;
+    const int pagesToFill = (kMaxListRows + kPerPage - 1) / kPerPage;
+    Listing listing;
+    listing.pages.assign(static_cast<std::size_t>(pagesToFill + 5), Offers("a", kPerPage));
+    SetOverride([listing](const LoopbackRequest& r) { return listing.Answer(r); });
+    replica_.Server().ClearRequests();
+    Click("未交易信息");
+    ASSERT_TRUE(PumpUntil([] { return !UnsoldQueryRunning(); }, 300000));
+    PumpFor(20);
+    EXPECT_EQ(C(kOffers).RowCount(), kMaxListRows);
+    EXPECT_EQ(ListingRequests(), static_cast<std::size_t>(pagesToFill) + 1);
+    EXPECT_EQ(Caption("状态"), "查询完毕！");
+    EXPECT_EQ(C("状态条1").PartText(1), "查询完毕！");
+    EXPECT_EQ(Caption("标签_交易总金额1"), "32647800 元");  // 65 pages of 1 to 999 元, then 1 to 600
+}
+
 TEST_F(MonitorPageTest, AColumnClickBetweenPagesDoesNotChangeTheNumbering)
 {
     ChooseSampleServer();

@@ -1,10 +1,13 @@
 // The pick lists' endpoints, the cutting of their replies and the two game filters, without a window.
+#include "client/page_bounds.h"
 #include "client/pick_lists.h"
 #include "replica/pick_list_pages.h"
 
 #include <gtest/gtest.h>
 
 #include <windows.h>
+
+#include <string>
 
 namespace {
 
@@ -56,6 +59,21 @@ TEST(PickListReplies, AllGamesAreTheMatchesInReplyOrderAndGroupsNeverMatch)
     // Ids and names are kept exactly as sent, blanks and all.
     EXPECT_EQ(ParseAllGamesReply("callgame([{name:'A',list:[{id:' 7 ',name:'问道 '},{id:'',name:''}]}])"),
               (PickItems{{"问道 ", ""}, {" 7 ", ""}}));
+}
+
+// A reply of more games than a list holds gives the first kMaxListRows of them, in reply order.
+TEST(PickListReplies, AllGamesStopAtTheListCap)
+{
+    std::string reply = "callgame([{name:'A',list:[";
+    for (int i = 0; i < kMaxListRows + 5000; ++i)
+        reply += "{id:'" + std::to_string(i) + "',name:'游戏" + std::to_string(i) + "'},";
+    reply += "]},{name:'WEBG',list:[]}])";
+    const PickItems games = ParseAllGamesReply(reply);
+    ASSERT_EQ(games.names.size(), static_cast<std::size_t>(kMaxListRows));
+    ASSERT_EQ(games.ids.size(), static_cast<std::size_t>(kMaxListRows));
+    EXPECT_EQ(games.ids.front(), "0");
+    EXPECT_EQ(games.ids.back(), std::to_string(kMaxListRows - 1));
+    EXPECT_EQ(games.names.back(), "游戏" + std::to_string(kMaxListRows - 1));
 }
 
 TEST(PickListReplies, AreaServerAndGoodsTypeRecords)

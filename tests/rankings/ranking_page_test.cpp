@@ -1,5 +1,6 @@
 // Cutting a ranking page: the entries of the blocks and the rows they fill, the cleaning of names and
 // prices, the history, the chart title and address; the refusal of 2013 weeks; chart replies.
+#include "client/page_bounds.h"
 #include "client/rankings.h"
 #include "replica/ranking_pages.h"
 
@@ -128,14 +129,20 @@ TEST(RankingPage, ChartRepliesThatAreNoWholePictureShowNothing)
     const std::string gif = replica::RankChartGif();
     const ByteSet whole(gif.begin(), gif.end());
     EXPECT_EQ(ChartPictureBytes(whole), whole);
-    ByteSet padded = whole;
-    padded.insert(padded.end(), {'\r', '\n'});
-    EXPECT_EQ(ChartPictureBytes(padded), padded);
-    const ByteSet jpeg = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 0xFF, 0xD9};
+    // A 1 x 1 JPEG's frame, scan and end of image (the entropy-coded bytes are not decoded here).
+    const ByteSet jpeg = {0xFF, 0xD8, 0xFF, 0xC0, 0, 11, 8, 0, 1, 0, 1, 1, 1, 0x11, 0,    0xFF, 0xDA, 0, 8,
+                          1,    1,    0,    0,    63, 0, 0x12, 0x34, 0xFF, 0, 0x56, 0xFF, 0xD0, 0x78, 0xFF, 0xD9};
+    // What a server sends after the picture's end is dropped: a line break, padding, a stray byte.
+    for (const ByteSet& picture : {whole, jpeg}) {
+        for (const ByteSet& tail : {ByteSet{'\r', '\n'}, ByteSet{0, 0, ' '}, ByteSet{'x'}}) {
+            ByteSet sent = picture;
+            sent.insert(sent.end(), tail.begin(), tail.end());
+            EXPECT_EQ(ChartPictureBytes(sent), picture) << sent.size();
+        }
+    }
 
     ByteSet huge(kChartPictureLimit + 1, 0);
     std::copy(whole.begin(), whole.end(), huge.begin());
-    huge.back() = 0x3B;
     const ByteSet cases[] = {
         {},
         ByteSet{'<', 'h', 't', 'm', 'l', '>', '4', '0', '4', '<', '/', 'h', 't', 'm', 'l', '>'},
@@ -146,7 +153,19 @@ TEST(RankingPage, ChartRepliesThatAreNoWholePictureShowNothing)
     };
     for (const ByteSet& bytes : cases)
         EXPECT_TRUE(ChartPictureBytes(bytes).empty()) << bytes.size();
-    EXPECT_EQ(ChartPictureBytes(jpeg), jpeg);
+}
+
+// A page of more history entries than a list holds lists as many as it holds.
+TEST(RankingPage, HistoryEntriesAreBoundedByTheListCap)
+{
+    std::string block = "往期回顾";
+    for (int i = 0; i < kMaxListRows + 100; ++i)
+        block += "<li><a href=\"http://h/" + std::to_string(i) + ".htm\" target=\"_blank\">w</a></li>";
+    block += "</ul>";
+    const RankingPage page = ParseRankingPage(block);
+    ASSERT_EQ(page.historyAddresses.size(), static_cast<std::size_t>(kMaxListRows));
+    EXPECT_EQ(page.historyCaptions.size(), static_cast<std::size_t>(kMaxListRows));
+    EXPECT_EQ(page.historyAddresses.back(), "http://h/" + std::to_string(kMaxListRows - 1) + ".htm");
 }
 
 TEST(RankingPage, RowsReadOneToTen)
