@@ -1,0 +1,50 @@
+#!/bin/busybox sh
+# /init of the emulator's guest (scripts/emulation.sh puts it into the initramfs with busybox and the
+# modules listed in /modules.order). It mounts this machine's root, shared over virtio-9p, runs the
+# command file named by quovanta.command= on the kernel command line in a chroot, writes its exit status
+# into the file "rc" beside it and powers off.
+/bin/busybox mkdir -p /usr/bin /sbin /usr/sbin /proc /sys /dev /newroot
+/bin/busybox --install -s
+mount -t proc proc /proc
+mount -t sysfs sys /sys
+mount -t devtmpfs dev /dev
+for m in $(cat /modules.order); do
+    insmod "/lib/$m.ko" || echo "guest: loading the module $m failed"
+done
+# the tests talk to 127.0.0.1; eth0 is there only when a display is forwarded (scripts/emulation.sh)
+ip link set lo up
+ip addr add 127.0.0.1/8 dev lo 2>/dev/null
+if [ -e /sys/class/net/eth0 ]; then
+    ip addr add 192.0.2.15/24 dev eth0
+    ip link set eth0 up
+fi
+# cache=loose: without it a read returns at most msize bytes, and Wine takes a short read of an image
+# section for the whole (code past the first half megabyte of .text would run as zero bytes)
+mount -t 9p -o trans=virtio,version=9p2000.L,msize=512000,access=any,cache=loose hostroot /newroot || {
+    echo "guest: mounting this machine's root failed"
+    poweroff -f
+}
+mount -t proc proc /newroot/proc
+mount -t sysfs sys /newroot/sys
+mount -t devtmpfs dev /newroot/dev
+mkdir -p /newroot/dev/pts /newroot/dev/shm
+mount -t devpts devpts /newroot/dev/pts
+mount -t tmpfs tmpfs /newroot/dev/shm
+# the share holds no sockets or FIFOs: the X server's, Wine's and the temporary files' folders are tmpfs
+mount -t tmpfs tmpfs /newroot/run
+for d in /tmp/.X11-unix /tmp/.ICE-unix /tmp/.wine-0; do
+    mkdir -p "/newroot$d"
+    mount -t tmpfs tmpfs "/newroot$d"
+done
+chmod 1777 /newroot/tmp/.X11-unix /newroot/tmp/.ICE-unix
+# Wine 10 aborts ("free(): invalid pointer") when TMPDIR is set and the user's runtime folder is missing
+mkdir -p /newroot/run/tmp /newroot/run/user/0
+chmod 1777 /newroot/run/tmp
+chmod 700 /newroot/run/user/0
+command=$(sed -n 's/.*quovanta\.command=\([^ ]*\).*/\1/p' /proc/cmdline)
+# the console sends plain line ends (this machine's terminal adds the carriage returns it needs)
+stty -onlcr 2>/dev/null
+TMPDIR=/run/tmp chroot /newroot /bin/bash "$command"
+echo $? > "/newroot${command%/*}/rc"
+sync
+poweroff -f
