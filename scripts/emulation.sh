@@ -157,7 +157,7 @@ guest_run() {
             printf 'export DISPLAY=:%s\n' "$guest_display"
         fi
         printf '%q ' "$@"
-        echo
+        printf '\necho $? > %q\n' "$dir/rc"
     } > "$dir/command.sh"
     local cpus memory network=(-nic none) rc=0
     cpus=$(nproc)
@@ -176,7 +176,7 @@ guest_run() {
         -kernel "$guest_kernel" -initrd "$guest_initrd" \
         -fsdev local,id=root,path=/,security_model=passthrough,multidevs=remap \
         -device virtio-9p-pci,fsdev=root,mount_tag=hostroot \
-        -append "console=ttyS0 quiet panic=-1 quovanta.command=$dir/command.sh" </dev/null || rc=$?
+        -append "console=ttyS0 ${QUOVANTA_GUEST_KERNEL_ARGS-quiet} panic=-1 quovanta.command=$dir/command.sh" </dev/null || rc=$?
     if [ $rc -eq 0 ] && [ -f "$dir/rc" ]; then
         rc=$(cat "$dir/rc")
     else

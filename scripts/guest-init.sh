@@ -1,8 +1,7 @@
 #!/bin/busybox sh
 # /init of the emulator's guest (scripts/emulation.sh puts it into the initramfs with busybox and the
 # modules listed in /modules.order). It mounts this machine's root, shared over virtio-9p, runs the
-# command file named by quovanta.command= on the kernel command line in a chroot, writes its exit status
-# into the file "rc" beside it and powers off.
+# command file named by quovanta.command= on the kernel command line in a chroot and powers off.
 /bin/busybox mkdir -p /usr/bin /sbin /usr/sbin /proc /sys /dev /newroot
 /bin/busybox --install -s
 mount -t proc proc /proc
@@ -42,9 +41,10 @@ mkdir -p /newroot/run/tmp /newroot/run/user/0
 chmod 1777 /newroot/run/tmp
 chmod 700 /newroot/run/user/0
 command=$(sed -n 's/.*quovanta\.command=\([^ ]*\).*/\1/p' /proc/cmdline)
-# the console sends plain line ends (this machine's terminal adds the carriage returns it needs)
+# The command's output reaches the console through a pipe, as it would reach a log natively (no colours,
+# no terminal), with plain line ends; the command file writes its exit status itself.
 stty -onlcr 2>/dev/null
-TMPDIR=/run/tmp chroot /newroot /bin/bash "$command"
-echo $? > "/newroot${command%/*}/rc"
+TMPDIR=/run/tmp chroot /newroot /bin/bash "$command" </dev/null 2>&1 | cat
 sync
+echo 0 > /proc/sys/kernel/printk
 poweroff -f
