@@ -135,8 +135,8 @@ guest_make() {
     echo "setup: the emulator's guest is ready"
 }
 
-# Runs one command inside the guest, in the current folder, with this shell's PATH, HOME and QUOVANTA_*
-# variables and QUOVANTA_IN_GUEST=1; returns the command's exit status. Its output comes on the
+# Runs one command inside the guest, in the current folder, with this shell's PATH, HOME, WINEDEBUG and
+# QUOVANTA_* variables and QUOVANTA_IN_GUEST=1; returns the command's exit status. Its output comes on the
 # guest's console (this process's output). With guest_display set to a display number of this machine,
 # that display is forwarded into the guest under the same number (for the main job).
 guest_display=
@@ -149,7 +149,7 @@ guest_run() {
     {
         printf 'cd %q || exit 1\n' "$PWD"
         printf 'export HOME=%q PATH=%q QUOVANTA_IN_GUEST=1\n' "$HOME" "$PATH"
-        export -p | grep '^declare -x QUOVANTA_' || true
+        export -p | grep -E '^declare -x (QUOVANTA_|WINEDEBUG=)' || true
         # an X authority cookie is looked up by host name
         printf 'hostname %q\n' "$(hostname)"
         if [ -n "$guest_display" ]; then

@@ -29,22 +29,25 @@ mount -t devtmpfs dev /newroot/dev
 mkdir -p /newroot/dev/pts /newroot/dev/shm
 mount -t devpts devpts /newroot/dev/pts
 mount -t tmpfs tmpfs /newroot/dev/shm
-# the share holds no sockets or FIFOs: the X server's, Wine's and the temporary files' folders are tmpfs
-mount -t tmpfs tmpfs /newroot/run
-for d in /tmp/.X11-unix /tmp/.ICE-unix /tmp/.wine-0; do
-    mkdir -p "/newroot$d"
-    mount -t tmpfs tmpfs "/newroot$d"
-done
-chmod 1777 /newroot/tmp/.X11-unix /newroot/tmp/.ICE-unix
-# Wine 10 aborts ("free(): invalid pointer") when TMPDIR is set and the user's runtime folder is missing
-mkdir -p /newroot/run/tmp /newroot/run/user/0
-chmod 1777 /newroot/run/tmp
-chmod 700 /newroot/run/user/0
 command=$(sed -n 's/.*quovanta\.command=\([^ ]*\).*/\1/p' /proc/cmdline)
+# The share holds no sockets or FIFOs, so /tmp and /run are the guest's own (tmpfs): the X server's,
+# Wine's and LibreOffice's sockets are made there. The folder of the command file stays this machine's.
+mkdir -p /command
+mount -o bind "/newroot${command%/*}" /command
+mount -t tmpfs tmpfs /newroot/tmp
+chmod 1777 /newroot/tmp
+mkdir -p "/newroot${command%/*}"
+mount -o bind /command "/newroot${command%/*}"
+mount -t tmpfs tmpfs /newroot/run
+mkdir -p /newroot/tmp/.X11-unix /newroot/tmp/.ICE-unix
+chmod 1777 /newroot/tmp/.X11-unix /newroot/tmp/.ICE-unix
+# Wine 10 can abort ("free(): invalid pointer") where the user's runtime folder is missing
+mkdir -p /newroot/run/user/0
+chmod 700 /newroot/run/user/0
 # The command's output reaches the console through a pipe, as it would reach a log natively (no colours,
 # no terminal), with plain line ends; the command file writes its exit status itself.
 stty -onlcr 2>/dev/null
-TMPDIR=/run/tmp chroot /newroot /bin/bash "$command" </dev/null 2>&1 | cat
+chroot /newroot /bin/bash "$command" </dev/null 2>&1 | cat
 sync
 echo 0 > /proc/sys/kernel/printk
 poweroff -f
