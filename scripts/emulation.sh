@@ -52,11 +52,13 @@ guest_kernel="$emulation_dir/vmlinuz"
 guest_initrd="$emulation_dir/initrd.gz"
 
 guest_is_made() {
-    [ -f "$guest_kernel" ] && [ -f "$guest_initrd" ] && [ ! "$here/scripts/guest-init.sh" -nt "$guest_initrd" ]
+    [ -f "$guest_kernel" ] && [ -f "$guest_initrd" ] && [ ! "$here/scripts/guest-init.sh" -nt "$guest_initrd" ] &&
+        [ "$(cat "$emulation_dir/modules/wanted" 2>/dev/null)" = "${guest_modules[*]}" ]
 }
 
-# The modules that mount the share and carry a forwarded display, each after the ones it needs.
-guest_modules=(virtio_pci 9pnet_virtio 9p virtio_net)
+# The modules that mount the share, carry a forwarded display and make the interface of the default
+# route (scripts/guest-init.sh).
+guest_modules=(virtio_pci 9pnet_virtio 9p virtio_net dummy)
 
 # Makes the guest's kernel and initramfs from Debian's packages once (setup.sh, as root); later calls
 # find them and return. The kernel package is unpacked into the cache, never installed as this
@@ -77,7 +79,7 @@ guest_make() {
         }
     fi
     local modules="$emulation_dir/modules"
-    if [ ! -f "$guest_kernel" ] || [ ! -f "$modules/order" ]; then
+    if [ ! -f "$guest_kernel" ] || [ "$(cat "$modules/wanted" 2>/dev/null)" != "${guest_modules[*]}" ]; then
         echo "setup: fetching Debian's kernel for the emulator"
         local package kernel_dir="$emulation_dir/kernel"
         package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -n 1)
@@ -117,6 +119,7 @@ guest_make() {
         printf '%s\n' "${order[@]}" > "$modules/order.$$"
         cp "$kernel_dir"/boot/vmlinuz-* "$guest_kernel.$$" && mv -f "$guest_kernel.$$" "$guest_kernel"
         mv -f "$modules/order.$$" "$modules/order"
+        echo "${guest_modules[*]}" > "$modules/wanted"
         rm -rf "$emulation_dir/debs" "$kernel_dir"
     fi
 

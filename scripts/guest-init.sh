@@ -10,9 +10,16 @@ mount -t devtmpfs dev /dev
 for m in $(cat /modules.order); do
     insmod "/lib/$m.ko" || echo "guest: loading the module $m failed"
 done
-# the tests talk to 127.0.0.1; eth0 is there only when a display is forwarded (scripts/emulation.sh)
+# The tests talk to 127.0.0.1. WinINet takes a machine without a default route for one without a
+# network (InternetGetConnectedState fails, and the updater says "网络连接错误"): the default route goes
+# to a dummy interface, where anything sent to it ends. eth0 is there only when a display is forwarded
+# (scripts/emulation.sh).
 ip link set lo up
 ip addr add 127.0.0.1/8 dev lo 2>/dev/null
+ip link add dummy0 type dummy
+ip addr add 198.51.100.15/24 dev dummy0
+ip link set dummy0 up
+ip route add default via 198.51.100.1 dev dummy0
 if [ -e /sys/class/net/eth0 ]; then
     ip addr add 192.0.2.15/24 dev eth0
     ip link set eth0 up
