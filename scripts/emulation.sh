@@ -51,9 +51,14 @@ report_way() {
 guest_kernel="$emulation_dir/vmlinuz"
 guest_initrd="$emulation_dir/initrd.gz"
 
+# The kernel and its modules come from Debian's package (setup.sh); the initramfs is remade from them
+# whenever scripts/guest-init.sh is newer.
+guest_kernel_is_made() {
+    [ -f "$guest_kernel" ] && [ "$(cat "$emulation_dir/modules/wanted" 2>/dev/null)" = "${guest_modules[*]}" ]
+}
+
 guest_is_made() {
-    [ -f "$guest_kernel" ] && [ -f "$guest_initrd" ] && [ ! "$here/scripts/guest-init.sh" -nt "$guest_initrd" ] &&
-        [ "$(cat "$emulation_dir/modules/wanted" 2>/dev/null)" = "${guest_modules[*]}" ]
+    guest_kernel_is_made && [ -f "$guest_initrd" ] && [ ! "$here/scripts/guest-init.sh" -nt "$guest_initrd" ]
 }
 
 # The modules that mount the share, carry a forwarded display and make the interface of the default
@@ -64,7 +69,7 @@ guest_modules=(virtio_pci 9pnet_virtio 9p virtio_net dummy)
 # find them and return. The kernel package is unpacked into the cache, never installed as this
 # machine's kernel.
 guest_make() {
-    guest_is_made && return 0
+    mkdir -p "$emulation_dir"
     local packages=(qemu-system-x86 busybox-static socat) missing=() p
     for p in "${packages[@]}"; do
         dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -79,7 +84,7 @@ guest_make() {
         }
     fi
     local modules="$emulation_dir/modules"
-    if [ ! -f "$guest_kernel" ] || [ "$(cat "$modules/wanted" 2>/dev/null)" != "${guest_modules[*]}" ]; then
+    if ! guest_kernel_is_made; then
         echo "setup: fetching Debian's kernel for the emulator"
         local package kernel_dir="$emulation_dir/kernel"
         package=$(apt-cache depends linux-image-amd64 2>/dev/null | sed -n 's/^ *Depends: \(linux-image-[^ ]*\)$/\1/p' | head -n 1)
@@ -123,8 +128,15 @@ guest_make() {
         rm -rf "$emulation_dir/debs" "$kernel_dir"
     fi
 
-    # The initramfs: busybox, /init and the modules.
-    local stage="$emulation_dir/initrd.$$"
+    if ! guest_is_made; then
+        guest_initrd_make || return 1
+        echo "setup: the emulator's guest is ready"
+    fi
+}
+
+# The initramfs: busybox, /init and the modules.
+guest_initrd_make() {
+    local stage="$emulation_dir/initrd.$$" modules="$emulation_dir/modules"
     rm -rf "$stage"
     mkdir -p "$stage/bin" "$stage/lib"
     cp /bin/busybox "$stage/bin/busybox"
@@ -135,7 +147,6 @@ guest_make() {
     (cd "$stage" && find . | busybox cpio -o -H newc 2>/dev/null) | gzip -9 > "$guest_initrd.$$" || return 1
     mv -f "$guest_initrd.$$" "$guest_initrd"
     rm -rf "$stage"
-    echo "setup: the emulator's guest is ready"
 }
 
 # Runs one command inside the guest, in the current folder, with this shell's PATH, HOME, WINEDEBUG and
@@ -144,10 +155,11 @@ guest_make() {
 # that display is forwarded into the guest under the same number (for the main job).
 guest_display=
 guest_run() {
-    if ! guest_is_made; then
+    if ! guest_kernel_is_made || [ ! -x /bin/busybox ] || ! command -v qemu-system-x86_64 >/dev/null; then
         echo "emulation: the emulator's guest is not made yet: run scripts/setup.sh" >&2
         return 1
     fi
+    guest_is_made || guest_initrd_make || return 1
     local dir; dir=$(mktemp -d /tmp/quovanta-guest.XXXXXX)
     {
         printf 'cd %q || exit 1\n' "$PWD"
