@@ -16,7 +16,8 @@ done
 # (scripts/emulation.sh).
 ip link set lo up
 ip addr add 127.0.0.1/8 dev lo 2>/dev/null
-ip link add dummy0 type dummy
+# (loading the module makes dummy0 already)
+[ -e /sys/class/net/dummy0 ] || ip link add dummy0 type dummy
 ip addr add 198.51.100.15/24 dev dummy0
 ip link set dummy0 up
 ip route add default via 198.51.100.1 dev dummy0
