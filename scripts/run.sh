@@ -18,8 +18,31 @@ build=${QUOVANTA_BUILD:-$here/build}
 if [ -z "${QUOVANTA_SKIP_SETUP:-}" ]; then
     bash "$here/scripts/setup.sh"
 fi
-QUOVANTA_BUILD=$build bash "$here/scripts/build.sh"
-cmake --build "$build" --target quovanta_demo_release >/dev/null
+# On a machine that runs no 32-bit code (or with QUOVANTA_EMULATE=1) the build is made here and the rest
+# runs inside the emulator's guest (scripts/emulation.sh), where this script runs again, on this
+# machine's display: $DISPLAY's, or an Xvfb display started here.
+if [ -z "${QUOVANTA_IN_GUEST:-}" ]; then
+    . "$here/scripts/emulation.sh"
+    emulated=0
+    report_way run && emulated=1
+    QUOVANTA_BUILD=$build bash "$here/scripts/build.sh"
+    cmake --build "$build" --target quovanta_demo_release >/dev/null
+    if [ $emulated = 1 ]; then
+        . "$here/scripts/wine-env.sh"
+        if [[ ${DISPLAY:-} =~ ^(unix)?:([0-9]+)(\.[0-9]+)?$ ]]; then
+            guest_display=${BASH_REMATCH[2]}
+        else
+            trap 'display_stop' EXIT
+            display_start
+            echo "run: Quovanta opens on this machine's display $DISPLAY (take a screenshot with import -window root)"
+            guest_display=${DISPLAY#:}
+        fi
+        export QUOVANTA_BUILD=$build QUOVANTA_SKIP_SETUP=1
+        status=0
+        guest_run bash "$here/scripts/run.sh" || status=$?
+        exit $status
+    fi
+fi
 release=$build/client/demo-release/Quovanta.exe
 demo=$build/demo
 mkdir -p "$demo"

@@ -67,4 +67,9 @@ if ! locale -a 2>/dev/null | grep -qix 'zh_CN.utf8'; then
 fi
 # The Wine that runs 32-bit programs on a 64-bit-only kernel (built once, then kept).
 bash "$here/scripts/build-wine.sh" || die "building Wine failed"
+# Where this machine runs no 32-bit code, the programs run in a full-system emulator (made once, then kept).
+. "$here/scripts/emulation.sh"
+if emulation_wanted; then
+    guest_make || die "making the emulator's guest failed"
+fi
 echo "setup: ready (libjpeg-turbo source in ${jpeg_src%/})"

@@ -22,15 +22,28 @@ wine_prefix_ready() {
     ) 9>"$build/.wineprefix.lock"
 }
 
+# Starts an Xvfb display of its own and sets DISPLAY; display_stop ends it.
+display_start() {
+    local fifo; fifo=$(mktemp -u); mkfifo "$fifo"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
+    QUOVANTA_XVFB_PID=$!
+    local n; read -r n <"$fifo"; rm -f "$fifo"
+    export DISPLAY=":$n"
+}
+
+display_stop() {
+    if [ -n "${QUOVANTA_XVFB_PID:-}" ]; then
+        kill "$QUOVANTA_XVFB_PID" 2>/dev/null || true
+        wait "$QUOVANTA_XVFB_PID" 2>/dev/null || true
+        QUOVANTA_XVFB_PID=
+    fi
+}
+
 # Starts one Xvfb display and one persistent wineserver for a whole run; wine_session_stop ends both.
 wine_session_start() {
     wine_prefix_ready
     if [ -z "${QUOVANTA_KEEP_DISPLAY:-}" ]; then
-        local fifo; fifo=$(mktemp -u); mkfifo "$fifo"
-        Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >/dev/null 2>&1 &
-        QUOVANTA_XVFB_PID=$!
-        local n; read -r n <"$fifo"; rm -f "$fifo"
-        export DISPLAY=":$n"
+        display_start
     fi
     wineserver -p
     # start Wine's services now, so that no test process starts them and leaves them holding its output
@@ -41,10 +54,6 @@ wine_session_start() {
 wine_session_stop() {
     wineserver -k >/dev/null 2>&1 || true
     wineserver -w >/dev/null 2>&1 || true
-    if [ -n "${QUOVANTA_XVFB_PID:-}" ]; then
-        kill "$QUOVANTA_XVFB_PID" 2>/dev/null || true
-        wait "$QUOVANTA_XVFB_PID" 2>/dev/null || true
-        QUOVANTA_XVFB_PID=
-    fi
+    display_stop
     unset QUOVANTA_WINE_SESSION
 }

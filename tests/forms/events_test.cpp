@@ -228,12 +228,15 @@ TEST_F(FormEvents, PopupMenuOpensAtTheCursorAndReportsTheChoice)
 {
     Record("查看当前订单", Event::Click);
     SetCursorPos(200, 200);
-    // A helper thread picks the first item once the menu is up, as a user would with the keyboard.
+    // A helper thread picks the first item once the menu is up, as a user would with the keyboard. The
+    // menu's window exists, hidden at 0,0, before it is placed and shown: only a shown one is up.
     std::thread user([] {
         HWND menu = nullptr;
         for (int i = 0; i < 300 && !menu; ++i) {
             Sleep(10);
-            menu = FindWindowA("#32768", nullptr);
+            HWND found = FindWindowA("#32768", nullptr);
+            if (found && IsWindowVisible(found))
+                menu = found;
         }
         if (!menu)
             return;
