@@ -28,12 +28,6 @@ public:
     CheckRunning& operator=(const CheckRunning&) = delete;
 };
 
-Text FolderOf(const Text& path)
-{
-    const Text::size_type slash = path.find_last_of('\\');
-    return slash == Text::npos ? Text(".") : path.substr(0, slash);
-}
-
 void OnUpdateTimer(const EventArgs& args)
 {
     // The tick comes once: the timer stops before the check.
@@ -51,8 +45,9 @@ bool WriteUpdaterFile(const Text& path)
 {
     // GetTempFileName creates the file under a name of its own in the updater's folder (so that the
     // move below stays inside one volume).
+    const Text folder = PathDirectory(path);
     char temporary[MAX_PATH] = {};
-    if (path.size() >= MAX_PATH || !GetTempFileNameA(FolderOf(path).c_str(), "qup", 0, temporary))
+    if (path.size() >= MAX_PATH || !GetTempFileNameA(folder.empty() ? "." : folder.c_str(), "qup", 0, temporary))
         return false;
     if (!WriteWholeFile(temporary, EmbeddedUpdater, EmbeddedUpdater_size) ||
         !MoveFileExA(temporary, path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
